@@ -1,0 +1,68 @@
+// lumio-app: the program the user starts. Runs the engine's browser process, owns
+// every window and native service, and lives until the last browser has closed.
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/ob_application.h"
+#include "app/orbit_app.h"
+#include "app/termination_signals.h"
+#include "engine/engine.h"
+#include "native/browser_operations.h"
+#include "native/data_paths.h"
+#include "native/os_services.h"
+#include "resources/scheme_handler_factory.h"
+#include "resources/zip_archive.h"
+
+namespace {
+
+// The pack lies in <prefix>/share/lumio beside <prefix>/bin/lumio-app.
+std::string PackPath() {
+  std::error_code error;
+  const std::filesystem::path exe =
+      std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error)
+    return {};
+  return (exe.parent_path() / ".." / "share" / "lumio" / "lumio.pak").lexically_normal();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto app = std::make_shared<OrbitApp>();
+  const int exit_code = engine::ExecuteProcess(argc, argv, app);
+  if (exit_code >= 0)
+    return exit_code;
+
+  engine::Settings settings;
+  settings.command_line_args_disabled = true;
+  settings.log_disabled = true;
+  settings.locale = OSGetPreferredLocale();
+  settings.product_version = "Lumio-Mac/0.2.5";
+  settings.cache_path =
+      EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+  settings.web_security_disabled = true;
+
+  std::unique_ptr<engine::ApplicationArguments> arguments =
+      engine::PrepareBrowserProcess(argc, argv, settings, app);
+  auto application =
+      std::make_unique<OBApplication>(arguments->argc(), arguments->argv());
+
+  engine::Initialize(settings, app);
+
+  // A missing or broken pack leaves the archive empty: the program runs on, and
+  // every page of the pack is "not found".
+  auto archive = std::make_shared<ZipArchive>();
+  archive->LoadFile(PackPath());
+  auto factory = std::make_shared<OrbitZipArchiveSchemeHandlerFactory>(archive);
+  engine::RegisterSchemeHandlerFactory("app", "lumio", factory);
+
+  InstallTerminationHandler([] { CloseAllBrowsers(); });
+
+  engine::RunMessageLoop();
+
+  CloseAllBrowsers();
+  engine::Shutdown();
+  application.reset();
+  return 0;
+}

@@ -1,0 +1,74 @@
+// Browser-side dispatch of bridge requests: the page's cefQuery text is parsed, its
+// "command" looked up in the command table and the command's handler run with a
+// reply object.
+//
+// A request is taken only when it comes from a frame of our own origin
+// ("app://lumio"), is a JSON object (the parser stops at the first NUL character),
+// and has a string member "command" (the first one, when the name occurs twice) that
+// names a registered command, compared byte for byte. Anything else is not taken, and
+// the message router fails it with -1 "The query has been canceled".
+//
+// UI thread only: the table is filled once at start-up and read while dispatching,
+// both on that thread, so it has no lock.
+#ifndef SRC_BRIDGE_BRIDGE_ROUTER_H_
+#define SRC_BRIDGE_BRIDGE_ROUTER_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <rapidjson/document.h>
+
+#include "engine/browser.h"
+#include "engine/message_router.h"
+
+// The reply object given to a command handler. Answers go to the page as compact
+// JSON text (JsonToText). Whether the query was already answered is not checked
+// here: the router drops answers to queries that have ended.
+class OrbitBridgeCommandCallback {
+ public:
+  explicit OrbitBridgeCommandCallback(
+      std::shared_ptr<engine::MessageRouter::Callback> router_callback);
+
+  void Success(const rapidjson::Value& value);
+  void Failure(int code, const rapidjson::Value& value);
+
+ private:
+  std::shared_ptr<engine::MessageRouter::Callback> router_callback_;
+};
+
+// |request| is the parsed request (root object); it lives only for the call, so a
+// handler copies what it keeps.
+using BridgeCommandHandler =
+    std::function<void(const std::shared_ptr<engine::Browser>& browser,
+                       const std::shared_ptr<engine::Frame>& frame,
+                       int64_t query_id,
+                       const rapidjson::Document& request,
+                       bool persistent,
+                       const std::shared_ptr<OrbitBridgeCommandCallback>& callback)>;
+
+// Command name (UTF-8, compared byte-wise) to handler.
+using BridgeCommandTable = std::map<std::string, BridgeCommandHandler>;
+
+// The process-wide table; empty until RegisterBridgeCommands.
+BridgeCommandTable& GetBridgeCommandTable();
+
+// Inserts |handler| under |name|, replacing an earlier one.
+void RegisterBridgeCommand(const std::string& name, BridgeCommandHandler handler);
+
+// Answers with the empty object, "{}".
+void ReplyEmptyObject(const std::shared_ptr<OrbitBridgeCommandCallback>& callback);
+
+// The message router's OnQuery: true when a command handler ran (whatever it
+// answered), false when the request was not taken.
+bool DispatchBridgeQuery(
+    const std::shared_ptr<engine::Browser>& browser,
+    const std::shared_ptr<engine::Frame>& frame,
+    int64_t query_id,
+    const std::string& request,
+    bool persistent,
+    const std::shared_ptr<engine::MessageRouter::Callback>& callback);
+
+#endif  // SRC_BRIDGE_BRIDGE_ROUTER_H_

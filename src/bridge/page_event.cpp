@@ -1,0 +1,21 @@
+#include "bridge/page_event.h"
+
+#include <rapidjson/document.h>
+
+#include "bridge/json_to_text.h"
+#include "native/browser_operations.h"
+
+std::string PageEventText(const std::string& name, const rapidjson::Value& payload) {
+  // The guard makes the call a no-op, not a script error, before the page has
+  // defined its listener.
+  std::string text = "window.cefMessage && window.cefMessage('";
+  text += name;
+  text += "', ";
+  text += JsonToText(payload);
+  text += ")";
+  return text;
+}
+
+void SendPageEvent(const std::string& name, const rapidjson::Value& payload) {
+  RunShellScript(PageEventText(name, payload));
+}

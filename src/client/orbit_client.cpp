@@ -1,0 +1,128 @@
+#include "client/orbit_client.h"
+
+#include <rapidjson/document.h>
+
+#include "bridge/bridge_router.h"
+#include "bridge/page_event.h"
+
+OrbitClient::OrbitClient() = default;
+
+OrbitClient::~OrbitClient() {
+  if (router_)
+    router_->RemoveHandler(this);
+}
+
+std::shared_ptr<engine::ContextMenuHandler> OrbitClient::GetContextMenuHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::DisplayHandler> OrbitClient::GetDisplayHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::DownloadHandler> OrbitClient::GetDownloadHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::DragHandler> OrbitClient::GetDragHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::JSDialogHandler> OrbitClient::GetJSDialogHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::KeyboardHandler> OrbitClient::GetKeyboardHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::LifeSpanHandler> OrbitClient::GetLifeSpanHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::LoadHandler> OrbitClient::GetLoadHandler() {
+  return shared_from_this();
+}
+std::shared_ptr<engine::RequestHandler> OrbitClient::GetRequestHandler() {
+  return shared_from_this();
+}
+
+bool OrbitClient::OnProcessMessageReceived(
+    const std::shared_ptr<engine::Browser>& browser,
+    const engine::ProcessMessage& message) {
+  if (!router_)
+    return false;
+  return router_->OnProcessMessageReceived(browser, message);
+}
+
+void OrbitClient::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) {
+  if (!router_) {
+    router_ = engine::MessageRouter::Create();
+    router_->AddHandler(this, false);
+  }
+  browser_list_.push_back(browser);
+  if (browser_list_.size() == 1)
+    OnFirstBrowserCreated(browser);
+  browser->GetHost()->SendFocusEvent(true);
+}
+
+void OrbitClient::OnBeforeClose(const std::shared_ptr<engine::Browser>& browser) {
+  if (router_)
+    router_->OnBeforeClose(browser);
+
+  for (auto it = browser_list_.begin(); it != browser_list_.end(); ++it) {
+    if ((*it)->IsSame(browser)) {
+      browser_list_.erase(it);
+      break;
+    }
+  }
+
+  rapidjson::Document payload(rapidjson::kObjectType);
+  std::string name;
+  if (auto frame = browser->GetMainFrame())
+    name = frame->GetName();
+  payload.AddMember("name",
+                    rapidjson::Value(name.c_str(), name.size(), payload.GetAllocator()),
+                    payload.GetAllocator());
+  SendPageEvent("OrbitBrowserWillClose", payload);
+
+  if (browser_list_.empty()) {
+    if (router_) {
+      router_->RemoveHandler(this);
+      router_.reset();
+    }
+    OnLastBrowserClosed();
+  } else if (browser_list_.size() == 1) {
+    // Closing a popup hands the focus back to the window that remains.
+    browser_list_.front()->GetHost()->SetFocus(true);
+  }
+}
+
+bool OrbitClient::OnBeforeBrowse(const std::shared_ptr<engine::Browser>& browser,
+                                 const std::shared_ptr<engine::Frame>& frame,
+                                 const engine::Request& request,
+                                 bool is_redirect) {
+  if (router_)
+    router_->OnBeforeBrowse(browser, frame);
+  return false;
+}
+
+void OrbitClient::OnRenderProcessTerminated(
+    const std::shared_ptr<engine::Browser>& browser,
+    engine::TerminationStatus status) {
+  if (router_)
+    router_->OnRenderProcessTerminated(browser);
+}
+
+void OrbitClient::OnAddressChange(const std::shared_ptr<engine::Browser>& browser,
+                                  const std::shared_ptr<engine::Frame>& frame,
+                                  const std::string& url) {
+  rapidjson::Document payload(rapidjson::kObjectType);
+  payload.AddMember("url",
+                    rapidjson::Value(url.c_str(), url.size(), payload.GetAllocator()),
+                    payload.GetAllocator());
+  SendPageEvent("OrbitBrowserOnAddressChange", payload);
+}
+
+bool OrbitClient::OnQuery(
+    const std::shared_ptr<engine::Browser>& browser,
+    const std::shared_ptr<engine::Frame>& frame,
+    int64_t query_id,
+    const std::string& request,
+    bool persistent,
+    const std::shared_ptr<engine::MessageRouter::Callback>& callback) {
+  return DispatchBridgeQuery(browser, frame, query_id, request, persistent, callback);
+}

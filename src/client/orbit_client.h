@@ -1,0 +1,91 @@
+// The one client object that serves every browser of the process: the main browser
+// and every popup opened from it (popups inherit their opener's client).
+//
+// It keeps the browser list (open browsers in creation order), owns the browser
+// side of the message router from the first browser to the last, answers the page's
+// queries through the bridge command table, and tells the page when a browser
+// closes or an address changes. The platform subclass supplies the two hooks.
+//
+// Lifetime: held by std::shared_ptr; the engine holds a reference for every browser
+// that uses it. Every method runs on the UI thread.
+#ifndef SRC_CLIENT_ORBIT_CLIENT_H_
+#define SRC_CLIENT_ORBIT_CLIENT_H_
+
+#include <memory>
+#include <vector>
+
+#include "engine/client.h"
+#include "engine/message_router.h"
+
+class OrbitClient : public engine::Client,
+                    public engine::DisplayHandler,
+                    public engine::LifeSpanHandler,
+                    public engine::LoadHandler,
+                    public engine::RequestHandler,
+                    public engine::KeyboardHandler,
+                    public engine::DownloadHandler,
+                    public engine::ContextMenuHandler,
+                    public engine::DragHandler,
+                    public engine::JSDialogHandler,
+                    public engine::MessageRouter::Handler,
+                    public std::enable_shared_from_this<OrbitClient> {
+ public:
+  OrbitClient();
+  ~OrbitClient() override;
+
+  // The open browsers, oldest first.
+  const std::vector<std::shared_ptr<engine::Browser>>& GetBrowserList() const {
+    return browser_list_;
+  }
+  const std::shared_ptr<engine::MessageRouter>& router() const { return router_; }
+
+  // Client
+  std::shared_ptr<engine::ContextMenuHandler> GetContextMenuHandler() override;
+  std::shared_ptr<engine::DisplayHandler> GetDisplayHandler() override;
+  std::shared_ptr<engine::DownloadHandler> GetDownloadHandler() override;
+  std::shared_ptr<engine::DragHandler> GetDragHandler() override;
+  std::shared_ptr<engine::JSDialogHandler> GetJSDialogHandler() override;
+  std::shared_ptr<engine::KeyboardHandler> GetKeyboardHandler() override;
+  std::shared_ptr<engine::LifeSpanHandler> GetLifeSpanHandler() override;
+  std::shared_ptr<engine::LoadHandler> GetLoadHandler() override;
+  std::shared_ptr<engine::RequestHandler> GetRequestHandler() override;
+  bool OnProcessMessageReceived(const std::shared_ptr<engine::Browser>& browser,
+                                const engine::ProcessMessage& message) override;
+
+  // LifeSpanHandler
+  void OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) override;
+  void OnBeforeClose(const std::shared_ptr<engine::Browser>& browser) override;
+
+  // RequestHandler
+  bool OnBeforeBrowse(const std::shared_ptr<engine::Browser>& browser,
+                      const std::shared_ptr<engine::Frame>& frame,
+                      const engine::Request& request,
+                      bool is_redirect) override;
+  void OnRenderProcessTerminated(const std::shared_ptr<engine::Browser>& browser,
+                                 engine::TerminationStatus status) override;
+
+  // DisplayHandler
+  void OnAddressChange(const std::shared_ptr<engine::Browser>& browser,
+                       const std::shared_ptr<engine::Frame>& frame,
+                       const std::string& url) override;
+
+  // MessageRouter::Handler
+  bool OnQuery(const std::shared_ptr<engine::Browser>& browser,
+               const std::shared_ptr<engine::Frame>& frame,
+               int64_t query_id,
+               const std::string& request,
+               bool persistent,
+               const std::shared_ptr<engine::MessageRouter::Callback>& callback) override;
+
+ protected:
+  // The browser list has just become one entry long.
+  virtual void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) = 0;
+  // The browser list has just become empty.
+  virtual void OnLastBrowserClosed() = 0;
+
+ private:
+  std::shared_ptr<engine::MessageRouter> router_;
+  std::vector<std::shared_ptr<engine::Browser>> browser_list_;
+};
+
+#endif  // SRC_CLIENT_ORBIT_CLIENT_H_

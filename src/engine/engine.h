@@ -1,0 +1,97 @@
+// Process entry, start-up and the message loop of the engine.
+//
+// Browser process:   ExecuteProcess (returns -1) -> PrepareBrowserProcess -> the
+//                    application object is created with the arguments it returns ->
+//                    Initialize (calls App's OnContextInitialized, where windows and
+//                    browsers are created) -> RegisterSchemeHandlerFactory ->
+//                    RunMessageLoop -> Shutdown.
+// Secondary process: ExecuteProcess runs the engine's process and returns its status.
+#ifndef SRC_ENGINE_ENGINE_H_
+#define SRC_ENGINE_ENGINE_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/app.h"
+#include "engine/client.h"
+#include "engine/scheme.h"
+
+namespace engine {
+
+struct Settings {
+  // Switches given on the program's own command line do not reach the engine.
+  bool command_line_args_disabled = false;
+  // Engine log: true turns it off entirely.
+  bool log_disabled = false;
+  // Chromium reads this one only process-wide, so it is a start-up setting here
+  // rather than a browser setting.
+  bool web_security_disabled = false;
+  // User-interface locale, e.g. "en", "zh-CN".
+  std::string locale;
+  // Product token that replaces the engine's own in the default user agent.
+  std::string product_version;
+  // Where the engine keeps its cache and persistent data; not created here.
+  std::string cache_path;
+};
+
+// When |argv| names a secondary process ("--type=..."), runs it and returns its exit
+// status. Returns -1 in the browser process.
+int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app);
+
+// The engine reads its switches from the application object's arguments, and
+// custom schemes must be known before that object exists. This builds both.
+class ApplicationArguments {
+ public:
+  explicit ApplicationArguments(std::vector<std::string> args);
+  ApplicationArguments(const ApplicationArguments&) = delete;
+  ApplicationArguments& operator=(const ApplicationArguments&) = delete;
+  int& argc() { return argc_; }
+  char** argv() { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> args_;
+  std::vector<char*> pointers_;
+  int argc_;
+};
+
+// Registers the app's custom schemes and returns the arguments for the
+// application object: the program name and the engine's switches. With
+// settings.command_line_args_disabled the user's own arguments are left out.
+std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
+    int argc,
+    char** argv,
+    const Settings& settings,
+    const std::shared_ptr<App>& app);
+
+// Starts the engine once the application object exists. Calls the app's
+// OnContextInitialized before returning.
+bool Initialize(const Settings& settings, const std::shared_ptr<App>& app);
+
+// Serves "scheme://domain/..." requests. One factory per scheme and domain.
+bool RegisterSchemeHandlerFactory(const std::string& scheme_name,
+                                  const std::string& domain_name,
+                                  const std::shared_ptr<SchemeHandlerFactory>& factory);
+
+// Creates a browser and starts loading |url|; the client's OnAfterCreated has run
+// when this returns.
+std::shared_ptr<Browser> CreateBrowserSync(const WindowInfo& window_info,
+                                           const std::shared_ptr<Client>& client,
+                                           const std::string& url,
+                                           const BrowserSettings& settings);
+
+void RunMessageLoop();
+void QuitMessageLoop();
+void Shutdown();
+
+// Runs |task| on the UI thread after |delay_ms| milliseconds.
+void PostDelayedTask(std::function<void()> task, int64_t delay_ms);
+
+// True on the UI (main) thread.
+bool CurrentlyOnUIThread();
+
+}  // namespace engine
+
+#endif  // SRC_ENGINE_ENGINE_H_

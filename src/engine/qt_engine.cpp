@@ -1,0 +1,231 @@
+// The engine's process entry, start-up and message loop over Qt WebEngine.
+#include <QApplication>
+#include <QFile>
+#include <QLocale>
+#include <QLoggingCategory>
+#include <QThread>
+#include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineUrlScheme>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "app/user_agent.h"
+#include "engine/bridge_script.h"
+#include "engine/engine.h"
+#include "engine/qt_browser.h"
+#include "engine/qt_scheme_handler.h"
+
+// Exported by libQt6WebEngineCore: the main function of the engine's secondary
+// processes (renderer, GPU, utility), as QtWebEngineProcess calls it.
+namespace QtWebEngineCore {
+int processMain(int argc, const char** argv);
+}
+
+namespace engine {
+namespace {
+
+QWebEngineProfile* g_profile = nullptr;
+std::map<std::string, QtSchemeHandler*> g_scheme_handlers;
+
+class QtSchemeRegistrar : public SchemeRegistrar {
+ public:
+  bool AddCustomScheme(const std::string& scheme_name,
+                       bool is_standard,
+                       bool is_local,
+                       bool is_display_isolated) override {
+    const QByteArray name = QByteArray::fromStdString(scheme_name);
+    if (QWebEngineUrlScheme::schemeByName(name).name() == name)
+      return false;
+    QWebEngineUrlScheme scheme(name);
+    // Standard: parsed like web URLs, with a host; relative links resolve.
+    scheme.setSyntax(is_standard ? QWebEngineUrlScheme::Syntax::Host
+                                 : QWebEngineUrlScheme::Syntax::Path);
+    QWebEngineUrlScheme::Flags flags;
+    if (is_local)
+      flags |= QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed;
+    // Chromium's display isolation has no Qt flag; no scheme of ours asks for it.
+    (void)is_display_isolated;
+    scheme.setFlags(flags);
+    QWebEngineUrlScheme::registerScheme(scheme);
+    return true;
+  }
+};
+
+std::string ExecutableDir() {
+  std::error_code error;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : exe.parent_path().string();
+}
+
+// qwebchannel.js from the Qt WebChannel library, then our router.
+QString BridgeScriptSource() {
+  QFile channel_script(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  QString source;
+  if (channel_script.open(QIODevice::ReadOnly))
+    source = QString::fromUtf8(channel_script.readAll());
+  else
+    std::fprintf(stderr, "lumio: qwebchannel.js is missing; the page bridge is off\n");
+  // Wrapped so that QWebChannel stays out of the page's global scope.
+  return QStringLiteral("(function () {\n") + source + QStringLiteral("\n") +
+         QString::fromUtf8(kBridgeScript) + QStringLiteral("\n})();");
+}
+
+}  // namespace
+
+ApplicationArguments::ApplicationArguments(std::vector<std::string> args)
+    : args_(std::move(args)) {
+  for (std::string& arg : args_)
+    pointers_.push_back(arg.data());
+  argc_ = static_cast<int>(args_.size());
+  pointers_.push_back(nullptr);
+}
+
+int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app) {
+  CommandLine command_line(argc, argv);
+  const std::string process_type = command_line.GetSwitchValue("type");
+  if (process_type.empty())
+    return -1;
+  if (app)
+    app->OnBeforeCommandLineProcessing(process_type, command_line);
+  std::vector<std::string> args = command_line.GetArgv();
+  std::vector<const char*> pointers;
+  for (const std::string& arg : args)
+    pointers.push_back(arg.c_str());
+  pointers.push_back(nullptr);
+  return QtWebEngineCore::processMain(static_cast<int>(args.size()), pointers.data());
+}
+
+std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
+    int argc,
+    char** argv,
+    const Settings& settings,
+    const std::shared_ptr<App>& app) {
+  CommandLine command_line;
+  if (settings.command_line_args_disabled)
+    command_line.SetProgram(argc > 0 && argv[0] ? argv[0] : "lumio");
+  else
+    command_line = CommandLine(argc, argv);
+  if (settings.log_disabled)
+    command_line.AppendSwitchWithValue("log-level", "3");
+  if (!settings.locale.empty())
+    command_line.AppendSwitchWithValue("lang", settings.locale);
+  if (settings.web_security_disabled)
+    command_line.AppendSwitch("disable-web-security");
+  if (app)
+    app->OnBeforeCommandLineProcessing(std::string(), command_line);
+
+  QtSchemeRegistrar registrar;
+  if (app)
+    app->OnRegisterCustomSchemes(registrar);
+
+  // Secondary processes run our own helper program, installed beside us.
+  const std::string helper = ExecutableDir() + "/../libexec/lumio/lumio-helper";
+  if (std::filesystem::exists(helper))
+    setenv("QTWEBENGINEPROCESS_PATH", std::filesystem::canonical(helper).c_str(), 1);
+
+  if (settings.log_disabled) {
+    // Qt WebEngine's own start-up report and the pages' console messages.
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("qt.webenginecontext=false\njs=false"));
+  }
+  if (!settings.locale.empty())
+    QLocale::setDefault(
+        QLocale(QString::fromStdString(settings.locale).replace('-', '_')));
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  return std::make_unique<ApplicationArguments>(command_line.GetArgv());
+}
+
+bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
+  if (!qApp || g_profile)
+    return false;
+  g_profile = new QWebEngineProfile(QStringLiteral("Lumio"));
+  if (!settings.cache_path.empty()) {
+    const QString path = QString::fromStdString(settings.cache_path);
+    g_profile->setCachePath(path);
+    g_profile->setPersistentStoragePath(path);
+  }
+  if (!settings.product_version.empty()) {
+    g_profile->setHttpUserAgent(QString::fromStdString(UserAgentWithProduct(
+        g_profile->httpUserAgent().toStdString(), settings.product_version)));
+  }
+  if (!settings.locale.empty())
+    g_profile->setHttpAcceptLanguage(QString::fromStdString(settings.locale));
+
+  QWebEngineScript script;
+  script.setName(QStringLiteral("lumio-bridge"));
+  script.setSourceCode(BridgeScriptSource());
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(true);
+  g_profile->scripts()->insert(script);
+
+  if (app) {
+    if (auto handler = app->GetBrowserProcessHandler())
+      handler->OnContextInitialized();
+  }
+  return true;
+}
+
+bool RegisterSchemeHandlerFactory(const std::string& scheme_name,
+                                  const std::string& domain_name,
+                                  const std::shared_ptr<SchemeHandlerFactory>& factory) {
+  if (!g_profile || !factory)
+    return false;
+  QtSchemeHandler*& handler = g_scheme_handlers[scheme_name];
+  if (!handler) {
+    handler = new QtSchemeHandler(scheme_name, g_profile);
+    g_profile->installUrlSchemeHandler(QByteArray::fromStdString(scheme_name), handler);
+  }
+  handler->SetFactory(domain_name, factory);
+  return true;
+}
+
+std::shared_ptr<Browser> CreateBrowserSync(const WindowInfo& window_info,
+                                           const std::shared_ptr<Client>& client,
+                                           const std::string& url,
+                                           const BrowserSettings& settings) {
+  if (!g_profile || !client)
+    return nullptr;
+  std::shared_ptr<QtBrowser> browser =
+      QtBrowser::Create(window_info, client, settings, g_profile);
+  browser->Load(url);
+  return browser;
+}
+
+void RunMessageLoop() {
+  if (qApp)
+    qApp->exec();
+}
+
+void QuitMessageLoop() {
+  // Queued, so that a quit asked for before the loop runs still ends it.
+  if (qApp)
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void Shutdown() {
+  // Pages must go before their profile.
+  const auto browsers = QtBrowser::OpenBrowsers();
+  for (const auto& [id, browser] : browsers)
+    browser->CloseBrowser(true);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  delete g_profile;
+  g_profile = nullptr;
+  g_scheme_handlers.clear();
+}
+
+void PostDelayedTask(std::function<void()> task, int64_t delay_ms) {
+  if (qApp)
+    QTimer::singleShot(static_cast<int>(delay_ms), qApp, std::move(task));
+}
+
+bool CurrentlyOnUIThread() {
+  return qApp && QThread::currentThread() == qApp->thread();
+}
+
+}  // namespace engine

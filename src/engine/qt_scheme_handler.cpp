@@ -1,0 +1,54 @@
+#include "engine/qt_scheme_handler.h"
+
+#include <QBuffer>
+#include <QWebEngineUrlRequestJob>
+
+namespace engine {
+namespace {
+
+class UrlRequest : public Request {
+ public:
+  explicit UrlRequest(std::string url) : url_(std::move(url)) {}
+  std::string GetURL() const override { return url_; }
+
+ private:
+  std::string url_;
+};
+
+// Reads the response straight from the handler's bytes, which it keeps alive.
+class SharedBuffer : public QBuffer {
+ public:
+  SharedBuffer(std::shared_ptr<const std::string> data, QObject* parent)
+      : QBuffer(parent), data_(std::move(data)) {
+    bytes_ =
+        QByteArray::fromRawData(data_->data(), static_cast<qsizetype>(data_->size()));
+    setBuffer(&bytes_);
+    open(QIODevice::ReadOnly);
+  }
+
+ private:
+  std::shared_ptr<const std::string> data_;
+  QByteArray bytes_;
+};
+
+}  // namespace
+
+void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+  const QUrl url = job->requestUrl();
+  auto it = factories_.find(url.host().toLower().toStdString());
+  if (it == factories_.end()) {
+    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    return;
+  }
+  UrlRequest request(url.toString(QUrl::FullyEncoded).toStdString());
+  std::shared_ptr<ResourceHandler> handler =
+      it->second->Create(nullptr, nullptr, scheme_name_, request);
+  if (!handler) {
+    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    return;
+  }
+  auto* buffer = new SharedBuffer(handler->shared_data(), job);
+  job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);
+}
+
+}  // namespace engine

@@ -1,0 +1,27 @@
+// Splitting of canonical URLs into their parts, for standard schemes
+// ("scheme://host[:port]/path?query#fragment") and others ("about:blank").
+#ifndef SRC_ENGINE_URL_PARTS_H_
+#define SRC_ENGINE_URL_PARTS_H_
+
+#include <string>
+
+namespace engine {
+
+struct URLParts {
+  std::string scheme;  // lower case, without ":"
+  std::string host;    // lower case
+  std::string port;    // digits, empty when absent
+  std::string path;    // "/" at least for standard URLs; escapes left as they are
+  std::string query;   // without "?"
+  std::string fragment;
+};
+
+// False when |url| has no scheme.
+bool ParseURL(const std::string& url, URLParts& parts);
+
+// "scheme://host[:port]" for standard URLs, "null" for anything else.
+std::string URLOrigin(const std::string& url);
+
+}  // namespace engine
+
+#endif  // SRC_ENGINE_URL_PARTS_H_

@@ -1,0 +1,50 @@
+// Top-level windows that hold a browser view.
+//
+// BrowserWindow is the main window's class: a plain top-level widget whose content
+// is the browser view, with an optional frame autosave name under which its
+// geometry is kept in the user's settings whenever it changes.
+// KeyableWindow is the class of popup windows: it may be frameless and still take
+// the keyboard focus, and its PerformClose works without a frame.
+#ifndef SRC_NATIVE_BROWSER_WINDOW_H_
+#define SRC_NATIVE_BROWSER_WINDOW_H_
+
+#include <QTimer>
+#include <QWidget>
+
+class BrowserWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit BrowserWindow(Qt::WindowFlags flags = Qt::Window);
+
+  // Saves the geometry under |name| from now on (empty: no saving).
+  void SetFrameAutosaveName(const QString& name);
+  // Restores the geometry saved under |name|; false when there is none.
+  bool SetFrameUsingName(const QString& name);
+
+  // The close button's action: asks the window's delegate (through the close
+  // event) whether to close.
+  virtual void PerformClose();
+
+ protected:
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void SaveFrame();
+
+  QString autosave_name_;
+  QTimer save_timer_;
+};
+
+class KeyableWindow : public BrowserWindow {
+  Q_OBJECT
+ public:
+  explicit KeyableWindow(Qt::WindowFlags flags = Qt::Window);
+
+  // A borderless window closes only when its delegate agrees; with a frame the
+  // close goes its usual way. Both reach the delegate through the close event.
+  void PerformClose() override;
+};
+
+#endif  // SRC_NATIVE_BROWSER_WINDOW_H_

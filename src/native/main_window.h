@@ -1,0 +1,22 @@
+// The main window, which holds the main browser, and the hidden popup parent
+// window. Both are made once by CreateMainWindow and live until the process ends
+// (the main window until it really closes at shutdown). UI thread only.
+#ifndef SRC_NATIVE_MAIN_WINDOW_H_
+#define SRC_NATIVE_MAIN_WINDOW_H_
+
+class BrowserWindow;
+class QWidget;
+class MainWindowStateTracker;
+
+// Creates the main window (hidden), the popup parent window and the main browser
+// on the start page, and resets the reported state and the close-all flag.
+void CreateMainWindow();
+
+// Null before CreateMainWindow and after the main window has really closed.
+BrowserWindow* GetMainWindow();
+QWidget* GetPopupParentWindow();
+
+// The state last reported to the page.
+MainWindowStateTracker& MainWindowStateTrackerInstance();
+
+#endif  // SRC_NATIVE_MAIN_WINDOW_H_

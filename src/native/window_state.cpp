@@ -1,0 +1,26 @@
+#include "native/window_state.h"
+
+std::string MainWindowStateName(int32_t state) {
+  switch (state) {
+    case kMainWindowStateFocused:
+      return "focused";
+    case kMainWindowStateVisible:
+      return "visible";
+    case kMainWindowStateHidden:
+      return "hidden";
+  }
+  return "unknown";
+}
+
+MainWindowState ComputeMainWindowState(bool visible, bool key) {
+  if (!visible)
+    return kMainWindowStateHidden;
+  return key ? kMainWindowStateFocused : kMainWindowStateVisible;
+}
+
+bool MainWindowStateTracker::Update(int32_t state) {
+  if (state == last_)
+    return false;
+  last_ = state;
+  return true;
+}

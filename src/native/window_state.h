@@ -1,0 +1,37 @@
+// The main window's state as the page sees it, and the bookkeeping that reports each
+// change of it once.
+#ifndef SRC_NATIVE_WINDOW_STATE_H_
+#define SRC_NATIVE_WINDOW_STATE_H_
+
+#include <cstdint>
+#include <string>
+
+enum MainWindowState : int32_t {
+  kMainWindowStateFocused = 1,
+  kMainWindowStateVisible = 2,
+  kMainWindowStateHidden = 3,
+};
+
+// "focused", "visible", "hidden"; "unknown" for any other value.
+std::string MainWindowStateName(int32_t state);
+
+// Hidden when not visible; focused when visible and the key (active) window;
+// visible otherwise.
+MainWindowState ComputeMainWindowState(bool visible, bool key);
+
+// Remembers the state last reported to the page, so that the same state twice in a
+// row is reported once. UI thread only.
+class MainWindowStateTracker {
+ public:
+  // Forgets the last state: the next Update reports whatever it is given.
+  void Reset() { last_ = 0; }
+  // True, and remembers |state|, when it differs from the last one reported.
+  bool Update(int32_t state);
+  int32_t last() const { return last_; }
+
+ private:
+  // 0 is no state, so the first Update after Reset always reports.
+  int32_t last_ = 0;
+};
+
+#endif  // SRC_NATIVE_WINDOW_STATE_H_

@@ -1,0 +1,73 @@
+// Scripts in the main page and the one-time close of every browser.
+#include "native/browser_operations.h"
+
+#include <gtest/gtest.h>
+
+#include "client/orbit_client.h"
+#include "fakes.h"
+
+namespace {
+
+class ListClient : public OrbitClient {
+ protected:
+  void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override {
+    SetMainBrowser(browser);
+  }
+  void OnLastBrowserClosed() override { SetMainBrowser(nullptr); }
+};
+
+class BrowserOperationsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetFakes();
+    SetMainBrowser(nullptr);
+    ResetCloseAllFlag();
+  }
+  void TearDown() override {
+    SetMainBrowser(nullptr);
+    ResetCloseAllFlag();
+  }
+};
+
+TEST_F(BrowserOperationsTest, ShellScriptNeedsAMainBrowser) {
+  EXPECT_FALSE(RunShellScript("1"));
+
+  auto browser = std::make_shared<FakeBrowser>();
+  SetMainBrowser(browser);
+  EXPECT_TRUE(RunShellScript("window.x = 1"));
+  ASSERT_EQ(browser->main_frame()->scripts().size(), 1u);
+  EXPECT_EQ(browser->main_frame()->scripts()[0].code, "window.x = 1");
+  EXPECT_EQ(browser->main_frame()->scripts()[0].script_url, "lumio://shell");
+  EXPECT_EQ(browser->main_frame()->scripts()[0].start_line, 0);
+}
+
+TEST_F(BrowserOperationsTest, CloseAllClosesEveryBrowserOnceInCreationOrder) {
+  auto client = std::make_shared<ListClient>();
+  std::vector<std::shared_ptr<FakeBrowser>> browsers;
+  for (int i = 0; i < 3; ++i) {
+    browsers.push_back(std::make_shared<FakeBrowser>());
+    browsers.back()->set_client(client);
+    client->OnAfterCreated(browsers.back());
+  }
+  FakeCallLog().clear();
+
+  CloseAllBrowsers();
+  CloseAllBrowsers();
+
+  EXPECT_TRUE(IsCloseAllFlagSet());
+  ASSERT_EQ(FakeCallLog().size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(FakeCallLog()[i],
+              "Host.CloseBrowser:" + std::to_string(browsers[i]->GetIdentifier()));
+    EXPECT_EQ(browsers[i]->close_calls(), std::vector<bool>{false});
+  }
+}
+
+TEST_F(BrowserOperationsTest, CloseAllWithoutMainBrowserDoesNothingButSetsTheFlag) {
+  CloseAllBrowsers();
+  EXPECT_TRUE(IsCloseAllFlagSet());
+  ResetCloseAllFlag();
+  EXPECT_FALSE(IsCloseAllFlagSet());
+}
+
+}  // namespace
