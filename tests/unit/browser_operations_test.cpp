@@ -61,6 +61,8 @@ TEST_F(BrowserOperationsTest, CloseAllClosesEveryBrowserOnceInCreationOrder) {
               "Host.CloseBrowser:" + std::to_string(browsers[i]->GetIdentifier()));
     EXPECT_EQ(browsers[i]->close_calls(), std::vector<bool>{false});
   }
+  for (const auto& browser : browsers)
+    client->OnBeforeClose(browser);
 }
 
 TEST_F(BrowserOperationsTest, CloseAllWithoutMainBrowserDoesNothingButSetsTheFlag) {

@@ -35,7 +35,12 @@ class OrbitClientTest : public testing::Test {
     SetMainBrowser(nullptr);
     client_ = std::make_shared<TestClient>();
   }
-  void TearDown() override { SetMainBrowser(nullptr); }
+  void TearDown() override {
+    // Browsers hold the client and the client holds them: close what is open.
+    while (!client_->GetBrowserList().empty())
+      client_->OnBeforeClose(client_->GetBrowserList().front());
+    SetMainBrowser(nullptr);
+  }
 
   std::shared_ptr<FakeBrowser> NewBrowser(const std::string& name = "") {
     auto browser = std::make_shared<FakeBrowser>();
