@@ -1,0 +1,112 @@
+// The costs that every page request and every bridge query pay: a pack lookup, a
+// bridge dispatch and the page-event text.
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <zip.h>
+
+#include <string>
+#include <vector>
+
+#include "bridge/bridge_router.h"
+#include "bridge/json_to_text.h"
+#include "bridge/page_event.h"
+#include "engine/client.h"
+#include "resources/scheme_handler_factory.h"
+#include "resources/zip_archive.h"
+
+// The window operations the bridge commands call; nothing to show here.
+void MainWindowShow() {}
+void MainWindowHide() {}
+
+namespace {
+
+class Request : public engine::Request {
+ public:
+  explicit Request(std::string url) : url_(std::move(url)) {}
+  std::string GetURL() const override { return url_; }
+
+ private:
+  std::string url_;
+};
+
+class AppFrame : public engine::Frame {
+ public:
+  std::string GetName() const override { return {}; }
+  std::string GetURL() const override { return "app://lumio/index.html"; }
+  bool IsMain() const override { return true; }
+  void ExecuteJavaScript(const std::string&, const std::string&, int) override {}
+};
+
+class NullCallback : public engine::MessageRouter::Callback {
+ public:
+  void Success(const std::string& response) override { benchmark::DoNotOptimize(response); }
+  void Failure(int, const std::string& message) override { benchmark::DoNotOptimize(message); }
+};
+
+// A pack shaped like a web application's: 300 files of 1 KiB to 300 KiB.
+std::shared_ptr<ZipArchive> MakePack() {
+  zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, nullptr);
+  zip_source_keep(source);
+  zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, nullptr);
+  std::vector<std::string> contents;
+  contents.reserve(300);
+  for (int i = 0; i < 300; ++i) {
+    contents.emplace_back(1024 * (1 + i), static_cast<char>('a' + i % 26));
+    const std::string name = "js/module" + std::to_string(i) + ".js";
+    zip_file_add(archive, name.c_str(),
+                 zip_source_buffer(archive, contents.back().data(), contents.back().size(), 0),
+                 ZIP_FL_OVERWRITE);
+  }
+  zip_close(archive);
+  zip_source_open(source);
+  zip_source_seek(source, 0, SEEK_END);
+  const zip_int64_t size = zip_source_tell(source);
+  zip_source_seek(source, 0, SEEK_SET);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  zip_source_read(source, bytes.data(), size);
+  zip_source_close(source);
+  zip_source_free(source);
+  auto pack = std::make_shared<ZipArchive>();
+  pack->LoadBuffer(bytes.data(), bytes.size());
+  return pack;
+}
+
+void BM_PackRequestHit(benchmark::State& state) {
+  OrbitZipArchiveSchemeHandlerFactory factory(MakePack());
+  const Request request("app://lumio/js/Module150.js?v=3");
+  for (auto _ : state)
+    benchmark::DoNotOptimize(factory.Create(nullptr, nullptr, "app", request));
+}
+BENCHMARK(BM_PackRequestHit);
+
+void BM_PackRequestMiss(benchmark::State& state) {
+  OrbitZipArchiveSchemeHandlerFactory factory(MakePack());
+  const Request request("app://lumio/js/missing.js");
+  for (auto _ : state)
+    benchmark::DoNotOptimize(factory.Create(nullptr, nullptr, "app", request));
+}
+BENCHMARK(BM_PackRequestMiss);
+
+void BM_DispatchBridgeQuery(benchmark::State& state) {
+  RegisterBridgeCommand("BenchEcho", [](const auto&, const auto&, int64_t, const auto&, bool,
+                                        const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
+    ReplyEmptyObject(cb);
+  });
+  auto frame = std::make_shared<AppFrame>();
+  auto callback = std::make_shared<NullCallback>();
+  const std::string request = R"({"command":"BenchEcho","title":"Hello","unreadCount":3})";
+  for (auto _ : state)
+    benchmark::DoNotOptimize(DispatchBridgeQuery(nullptr, frame, 1, request, false, callback));
+}
+BENCHMARK(BM_DispatchBridgeQuery);
+
+void BM_PageEventText(benchmark::State& state) {
+  rapidjson::Document payload(rapidjson::kObjectType);
+  payload.AddMember("url", "app://lumio/index.html#/conversations/1234?filter=\"unread\"",
+                    payload.GetAllocator());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(PageEventText("OrbitBrowserOnAddressChange", payload));
+}
+BENCHMARK(BM_PageEventText);
+
+}  // namespace
