@@ -1,5 +1,7 @@
 #include "engine/qt_browser.h"
 
+#include <cmath>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLayout>
@@ -35,6 +37,15 @@ std::string UrlText(const QUrl& url) {
   return url.toString(QUrl::FullyEncoded).toStdString();
 }
 
+// Query ids arrive as JavaScript numbers; only whole numbers that a double holds
+// exactly are ids. Anything else comes from a page that bypassed cefQuery.
+bool ToQueryId(double value, int64_t& id) {
+  if (!std::isfinite(value) || std::trunc(value) != value || std::fabs(value) > 9.0e15)
+    return false;
+  id = static_cast<int64_t>(value);
+  return true;
+}
+
 }  // namespace
 
 // BridgeObject
@@ -43,11 +54,15 @@ void BridgeObject::query(const QVariantMap& frame,
                          double id,
                          const QString& request,
                          bool persistent) {
-  browser_->OnQuery(frame, static_cast<int64_t>(id), ToStd(request), persistent);
+  int64_t query_id = 0;
+  if (ToQueryId(id, query_id))
+    browser_->OnQuery(frame, query_id, ToStd(request), persistent);
 }
 
 void BridgeObject::cancel(double id) {
-  browser_->OnCancel(static_cast<int64_t>(id));
+  int64_t query_id = 0;
+  if (ToQueryId(id, query_id))
+    browser_->OnCancel(query_id);
 }
 
 void BridgeObject::frameLoaded(const QVariantMap& frame) {
