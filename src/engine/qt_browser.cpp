@@ -5,8 +5,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLayout>
+#include <QMessageBox>
+#include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -36,6 +39,23 @@ std::string ToStd(const QString& s) {
 std::string UrlText(const QUrl& url) {
   return url.toString(QUrl::FullyEncoded).toStdString();
 }
+
+// Dispatches a beforeunload event in the page; true when the page asks the user
+// to confirm leaving (a handler cancelled it or set a message), which browsers
+// honour only once the user has interacted with the page.
+constexpr char kBeforeUnloadScript[] = R"js((function () {
+  try {
+    var event = document.createEvent('BeforeUnloadEvent');
+    event.initEvent('beforeunload', false, true);
+    window.dispatchEvent(event);
+    var asks = event.defaultPrevented ||
+               (typeof event.returnValue === 'string' && event.returnValue !== '');
+    return asks && !!(navigator.userActivation && navigator.userActivation.hasBeenActive);
+  } catch (e) {
+    return false;
+  }
+})())js";
+constexpr int kBeforeUnloadTimeoutMs = 10000;
 
 // Query ids arrive as JavaScript numbers; only whole numbers that a double holds
 // exactly are ids. Anything else comes from a page that bypassed cefQuery.
@@ -163,13 +183,26 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
 
   QWebEnginePage* page = browser->page_;
   std::weak_ptr<QtBrowser> weak = browser;
-  QObject::connect(page, &QWebEnginePage::urlChanged, page, [weak](const QUrl& url) {
-    auto self = weak.lock();
-    if (!self || self->closed_)
-      return;
-    if (auto handler = self->client_->GetDisplayHandler())
-      handler->OnAddressChange(self, self->main_frame_, UrlText(url));
-  });
+  QObject::connect(
+      page, &QWebEnginePage::urlChanged, page, [weak, page](const QUrl& url) {
+        // QUrl re-encodes some characters (a backslash becomes %5C), so the address is
+        // taken from the document itself when it is the same one; an error page or a
+        // page without a renderer keeps the address the engine reported.
+        const std::string reported = UrlText(url);
+        page->runJavaScript(
+            QStringLiteral("location.href"), QWebEngineScript::ApplicationWorld,
+            [weak, reported](const QVariant& href) {
+              auto self = weak.lock();
+              if (!self || self->closed_)
+                return;
+              std::string address = reported;
+              const QString text = href.toString();
+              if (!text.isEmpty() && UrlText(QUrl(text)) == reported)
+                address = text.toStdString();
+              if (auto handler = self->client_->GetDisplayHandler())
+                handler->OnAddressChange(self, self->main_frame_, address);
+            });
+      });
   QObject::connect(page, &QWebEnginePage::titleChanged, page,
                    [weak](const QString& title) {
                      auto self = weak.lock();
@@ -189,6 +222,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                        return;
                      self->renderer_gone_ = true;
                      self->sub_frames_.clear();
+                     // A close that waited for the page's answer goes on without it.
+                     const int question = self->close_question_;
                      TerminationStatus engine_status = TerminationStatus::kAbnormal;
                      if (status == QWebEnginePage::CrashedTerminationStatus)
                        engine_status = TerminationStatus::kCrashed;
@@ -196,6 +231,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                        engine_status = TerminationStatus::kKilled;
                      if (auto handler = self->client_->GetRequestHandler())
                        handler->OnRenderProcessTerminated(self, engine_status);
+                     if (question != 0)
+                       self->OnCloseAnswer(question, false);
                    });
   QObject::connect(page, &QWebEnginePage::loadStarted, page, [weak] {
     if (auto self = weak.lock())
@@ -237,12 +274,46 @@ void QtBrowser::SetWindowVisibility(bool visible) {
 void QtBrowser::CloseBrowser(bool force_close) {
   if (closed_ || !page_)
     return;
-  // A page without a renderer cannot run its unload handlers, nor answer.
+  // A page without a renderer cannot be asked.
   if (force_close || renderer_gone_) {
     OnCloseRequested();
     return;
   }
-  page_->triggerAction(QWebEnginePage::RequestClose);
+  if (close_question_ != 0)
+    return;  // the page is being asked already
+  // Qt's RequestClose runs the page's unload handlers as well and leaves the page
+  // hidden for good, but the client may keep the browser (DoClose), as the main
+  // window does. So only the beforeunload question is put to the page here.
+  const int question = ++close_questions_;
+  close_question_ = question;
+  std::weak_ptr<QtBrowser> weak = shared_from_this();
+  page_->runJavaScript(QString::fromUtf8(kBeforeUnloadScript),
+                       QWebEngineScript::MainWorld,
+                       [weak, question](const QVariant& wants_to_stay) {
+                         if (auto self = weak.lock())
+                           self->OnCloseAnswer(question, wants_to_stay.toBool());
+                       });
+  // A page that hangs in its handler does not keep the program from closing.
+  QTimer::singleShot(kBeforeUnloadTimeoutMs, page_, [weak, question] {
+    if (auto self = weak.lock())
+      self->OnCloseAnswer(question, false);
+  });
+}
+
+void QtBrowser::OnCloseAnswer(int question, bool page_asks_to_stay) {
+  if (closed_ || close_question_ != question)
+    return;
+  close_question_ = 0;
+  if (page_asks_to_stay && view_) {
+    const auto choice = QMessageBox::question(
+        view_->window(), QStringLiteral("Leave page?"),
+        QStringLiteral("Changes you made may not be saved."),
+        QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::Cancel),
+        QMessageBox::Cancel);
+    if (choice != QMessageBox::Yes || closed_)
+      return;
+  }
+  OnCloseRequested();
 }
 
 void* QtBrowser::GetWindowHandle() {

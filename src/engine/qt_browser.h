@@ -131,6 +131,8 @@ class QtBrowser : public Browser,
  private:
   QtBrowser(int id, std::shared_ptr<Client> client);
   std::shared_ptr<Frame> FrameFor(const QVariantMap& frame);
+  // The page's answer to the question that CloseBrowser put to it.
+  void OnCloseAnswer(int question, bool page_asks_to_stay);
   // The page agreed to close (or was forced to).
   void OnCloseRequested();
   void Destroy();
@@ -144,6 +146,8 @@ class QtBrowser : public Browser,
   std::shared_ptr<QtFrame> main_frame_;
   std::map<std::string, std::shared_ptr<QtFrame>> sub_frames_;
   bool renderer_gone_ = false;
+  int close_question_ = 0;   // the close question awaiting an answer, or 0
+  int close_questions_ = 0;  // close questions put so far
   bool closed_ = false;
 };
 

@@ -1,8 +1,11 @@
 // The engine's process entry, start-up and message loop over Qt WebEngine.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QWebEngineProfile>
@@ -75,6 +78,20 @@ QString BridgeScriptSource() {
          QString::fromUtf8(kBridgeScript) + QStringLiteral("\n})();");
 }
 
+// Removes the folders of |folders| (outermost first) that did not exist before,
+// innermost first, as long as nothing else has come into them.
+void RemoveCreatedFolders(const QStringList& folders, const QList<bool>& existed) {
+  for (qsizetype i = folders.size() - 1; i >= 0; --i) {
+    if (existed[i])
+      break;
+    QDir dir(folders[i]);
+    if (i == folders.size() - 1)
+      dir.removeRecursively();
+    else if (dir.isEmpty())
+      QDir().rmdir(folders[i]);
+  }
+}
+
 }  // namespace
 
 ApplicationArguments::ApplicationArguments(std::vector<std::string> args)
@@ -143,11 +160,25 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
 bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
   if (!qApp || g_profile)
     return false;
-  g_profile = new QWebEngineProfile(QStringLiteral("Lumio"));
+  // A named profile starts in Qt's own data folder and writes its preferences
+  // there at once; once the program's cache folder replaces it, the folders that
+  // this created go again.
+  const QString profile_name = QStringLiteral("Lumio");
+  const QString app_data =
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  const QStringList default_folders = {
+      app_data, app_data + QStringLiteral("/QtWebEngine"),
+      app_data + QStringLiteral("/QtWebEngine/") + profile_name};
+  QList<bool> existed;
+  for (const QString& folder : default_folders)
+    existed.append(QDir(folder).exists());
+  g_profile = new QWebEngineProfile(profile_name);
   if (!settings.cache_path.empty()) {
     const QString path = QString::fromStdString(settings.cache_path);
     g_profile->setCachePath(path);
     g_profile->setPersistentStoragePath(path);
+    if (!QDir::cleanPath(path).startsWith(QDir::cleanPath(app_data)))
+      RemoveCreatedFolders(default_folders, existed);
   }
   if (!settings.product_version.empty()) {
     g_profile->setHttpUserAgent(QString::fromStdString(UserAgentWithProduct(

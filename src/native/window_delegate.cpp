@@ -2,15 +2,34 @@
 
 #include <rapidjson/document.h>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 
 #include "bridge/page_event.h"
 #include "native/main_window.h"
 #include "native/window_state.h"
+#include "native/x11_focus.h"
 
 namespace {
+
 const char kDelegateProperty[] = "lumioWindowDelegate";
+
+// Whether |window| has the keyboard focus. Qt keeps its own idea of the focus
+// window, which goes stale when a focused window is hidden: shown again and
+// focused by the window manager, the window gets no activation event and counts
+// as inactive. On X11 the server's answer settles it.
+bool HasKeyboardFocus(QWidget* window) {
+  if (window->isActiveWindow())
+    return true;
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (!x11 || !window->windowHandle())
+    return false;
+  return X11WindowHasInputFocus(x11->display(),
+                                static_cast<unsigned long>(window->winId()));
 }
+
+}  // namespace
 
 OBWindowDelegate::OBWindowDelegate(QWidget* window,
                                    std::shared_ptr<engine::Browser> browser)
@@ -53,9 +72,19 @@ bool OBWindowDelegate::eventFilter(QObject* watched, QEvent* event) {
       NotifyChange();
       break;
     }
-    // Showing and hiding are this desktop's visibility events.
+    // Showing and hiding are this desktop's visibility events; a page that was
+    // hidden with its window is shown with it again.
     case QEvent::Show:
     case QEvent::Hide:
+      if (host && !window_->isMinimized())
+        host->SetWindowVisibility(event->type() == QEvent::Show);
+      NotifyChange();
+      if (event->type() == QEvent::Show)
+        WatchActivationAfterShow();
+      break;
+    // The window manager may activate a window after Qt has shown it, without a
+    // WindowActivate of its own.
+    case QEvent::ActivationChange:
       NotifyChange();
       break;
     case QEvent::Close:
@@ -68,6 +97,17 @@ bool OBWindowDelegate::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return false;
+}
+
+void OBWindowDelegate::WatchActivationAfterShow() {
+  // The window manager focuses a newly shown window a moment later, and Qt may
+  // not report it (see HasKeyboardFocus); look again for a little while.
+  for (int delay_ms : {50, 150, 300, 600, 1000, 2000}) {
+    QTimer::singleShot(delay_ms, this, [this] {
+      if (window_->isVisible())
+        NotifyChange();
+    });
+  }
 }
 
 bool OBWindowDelegate::WindowShouldClose() {
@@ -86,8 +126,9 @@ bool OBWindowDelegate::WindowShouldClose() {
 }
 
 void OBMainWindowDelegate::NotifyChange() {
-  const MainWindowState state =
-      ComputeMainWindowState(window()->isVisible(), window()->isActiveWindow());
+  // A minimised window is out of sight although Qt still counts it visible.
+  const MainWindowState state = ComputeMainWindowState(
+      window()->isVisible() && !window()->isMinimized(), HasKeyboardFocus(window()));
   if (!MainWindowStateTrackerInstance().Update(state))
     return;
   rapidjson::Document payload(rapidjson::kObjectType);

@@ -38,6 +38,7 @@ class OBWindowDelegate : public QObject {
  private:
   // True when the window may close now.
   bool WindowShouldClose();
+  void WatchActivationAfterShow();
 
   QWidget* window_;  // owns this object
   std::shared_ptr<engine::Browser> browser_;

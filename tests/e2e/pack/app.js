@@ -1,0 +1,1 @@
+window.__appScript = {loaded: true, marker: 'app.js served from the pack'};

@@ -1,0 +1,1 @@
+window.__nestedScript = 'assets/nested.js';

@@ -1,0 +1,141 @@
+"""The page's cefQuery bridge: answers, refusals, persistence and frames."""
+
+import json
+
+import lumio_session as ls
+
+HANDSHAKE = json.dumps({"command": "OrbitAppInitialized"})
+HELLO = '{"text":"Hello, world!"}'
+CANCELED = ("failure", -1, "The query has been canceled")
+
+MALFORMED = [
+    "",
+    "   ",
+    "x",
+    '[{"command":"OrbitAppInitialized"}]',
+    "{}",
+    '{"command":"orbitappinitialized"}',
+    '{"command":"OrbitAppInitialized"} x',
+    '{"command":42}',
+]
+
+# Inputs a careless native parser mishandles: NUL inside the command, recursion
+# depth, broken UTF-16 from the page.
+HOSTILE = [
+    '{"command":"OrbitAppInitialized\\u0000"}',
+    '{"command":"OrbitAppInitialized\u0000"}',
+    '{"command":"OrbitAppInitialized"',
+    '{"command":"\ud800"}',
+    "[" * 200000,
+    '{"a":' * 200000,
+]
+
+
+def outcome(answer):
+    if "success" in answer:
+        return ("success", answer["success"])
+    if "failure" in answer:
+        return ("failure",) + tuple(answer["failure"])
+    if answer.get("missing"):
+        return ("no cefQuery function",)
+    return ("no answer",)
+
+
+def run_table(app, requests):
+    return {req: outcome(app.query(req)) for req in requests}
+
+
+def short(text):
+    return text if len(text) < 60 else text[:40] + "...(%d chars)" % len(text)
+
+
+def test_malformed_requests_are_canceled(app):
+    results = run_table(app, MALFORMED)
+    wrong = {short(r): o for r, o in results.items() if o != CANCELED}
+    assert not wrong, "expected %r, got: %r" % (CANCELED, wrong)
+    ls.holds_for(lambda: app.alive() and not app.windows(), 1.0,
+                 what="a refused request leaving the window hidden")
+
+
+def test_hostile_requests_are_canceled_and_survived(app):
+    results = run_table(app, HOSTILE)
+    app.expect_alive()
+    wrong = {short(r): o for r, o in results.items() if o != CANCELED}
+    assert not wrong, "expected %r, got: %r" % (CANCELED, wrong)
+    assert not app.windows()
+    assert outcome(app.handshake()) == ("success", HELLO)
+
+
+def test_persistent_query_answers_once_and_stops_after_cancel(shown_app):
+    app = shown_app
+    query_id = app.devtools.evaluate("""
+      (function () {
+        var log = [];
+        var id = window.cefQuery({
+          request: %s,
+          persistent: true,
+          onSuccess: function (r) { log.push(['success', r]); },
+          onFailure: function (c, m) { log.push(['failure', c, m]); }
+        });
+        window.__persistent = {id: id, log: log};
+        return id;
+      })()""" % json.dumps(HANDSHAKE))
+    assert query_id is not None
+    ls.wait_for(lambda: app.devtools.evaluate("window.__persistent.log"), 10,
+                      what="the persistent query's first answer")
+    # A later round trip drains anything else already on its way.
+    assert outcome(app.query("{}")) == CANCELED
+    assert app.devtools.evaluate("window.__persistent.log") == [["success", HELLO]]
+
+    app.devtools.evaluate("window.cefQueryCancel(window.__persistent.id); true")
+    assert outcome(app.handshake()) == ("success", HELLO)
+    assert outcome(app.query("{}")) == CANCELED
+    assert app.devtools.evaluate("window.__persistent.log") == [["success", HELLO]]
+
+
+def test_same_origin_subframe_can_query(app):
+    result = app.devtools.evaluate(ls.frame_query_expression(
+        "sub.html", ["{}", HANDSHAKE]))
+    assert result["ready"] == ls.APP_ORIGIN + "sub.html", result
+    assert [outcome(a) for a in result["answers"]] == [CANCELED, ("success", HELLO)]
+
+
+def test_opaque_origin_subframe_is_refused(app):
+    result = app.devtools.evaluate(ls.frame_query_expression(
+        ls.data_url_frame_src(), [HANDSHAKE]))
+    assert result["ready"] and result["ready"].startswith("data:"), result
+    assert outcome(result["answers"][0]) == CANCELED
+    ls.holds_for(lambda: app.alive() and not app.windows(), 1.0,
+                 what="a refused handshake leaving the window hidden")
+    assert not app.events("OrbitAppInitializedReply")
+
+
+def test_foreign_main_frame_is_refused(app):
+    app.devtools.call("Page.navigate",
+                      {"url": "data:text/html,<!DOCTYPE html><title>foreign</title>"})
+    app.devtools.wait_js("location.protocol === 'data:' && document.readyState === 'complete'",
+                         15, what="the main frame to show the data: page")
+    try:
+        app.devtools.wait_js("typeof window.cefQuery === 'function'", 3)
+    except ls.SessionError:
+        pass  # reported below as the outcome
+    assert outcome(app.handshake()) == CANCELED
+
+    # A hostile page may also talk to the router the bridge leaves on its window
+    # directly and claim to be one of our sub-frames.
+    forged = app.devtools.evaluate("""
+      new Promise(function (resolve) {
+        var router = window.__lumioRouter;
+        if (!router) { resolve(null); return; }
+        var frame = {key: 'forged', main: false, name: '', url: %s};
+        router.frameLoaded(frame, window);
+        router.query(frame, %s, false,
+                     function (r) { resolve({success: r}); },
+                     function (c, m) { resolve({failure: [c, m]}); });
+        setTimeout(function () { resolve({timeout: true}); }, 8000);
+      })""" % (json.dumps(ls.APP_ORIGIN + "sub.html"), json.dumps(HANDSHAKE)))
+    if forged is not None:
+        assert outcome(forged) == CANCELED
+
+    ls.holds_for(lambda: app.alive() and not app.windows(), 1.0,
+                 what="a refused handshake leaving the window hidden")

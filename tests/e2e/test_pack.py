@@ -1,0 +1,141 @@
+"""Serving the pack through app://lumio/, as the page sees it."""
+
+import base64
+import json
+import os
+import subprocess
+
+import lumio_session as ls
+
+# path requested -> (pack entry whose bytes must come back, Content-Type)
+SERVED = {
+    "index.html": ("index.html", "text/html"),
+    "style.css": ("style.css", "text/css"),
+    "image.jpg": ("image.jpg", "image/jpeg"),
+    "app.js": ("app.js", "application/javascript"),
+    "image.png": ("image.png", "image/png"),
+    "image.gif": ("image.gif", "image/gif"),
+    "x.js.map": ("x.js.map", "application/octet-stream"),
+    "data.json": ("data.json", "text/plain"),
+    "readme.htm": ("readme.htm", "text/plain"),
+    "notes.txt": ("notes.txt", "text/plain"),
+    "assets/nested.js": ("assets/nested.js", "application/javascript"),
+    ls.BIG_ENTRY: (ls.BIG_ENTRY, "text/plain"),
+    # Lookup ignores case; the type test does not.
+    "Index.HTML": ("index.html", "text/plain"),
+    "ASSETS/Nested.JS": ("assets/nested.js", "text/plain"),
+    # The query string is not part of the entry name.
+    "data.json?x=1&y=%22two%22": ("data.json", "text/plain"),
+    "style.css?v=3": ("style.css", "text/css"),
+}
+
+MISSING = ["nope.html", "index.html.bak", "assets", "assets/", "sub.html/x", "style"]
+
+# GET through XMLHttpRequest: {status, type, body (base64)} or {error} when
+# the request failed at the network level.
+XHR_FN = r"""
+(function (url) {
+  return new Promise(function (resolve) {
+    var xhr = new XMLHttpRequest();
+    xhr.open('GET', url);
+    xhr.responseType = 'arraybuffer';
+    xhr.onload = function () {
+      var bytes = new Uint8Array(xhr.response || new ArrayBuffer(0));
+      var s = '';
+      for (var i = 0; i < bytes.length; i += 0x8000) {
+        s += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+      }
+      resolve({status: xhr.status, type: xhr.getResponseHeader('Content-Type'),
+               body: btoa(s)});
+    };
+    xhr.onerror = function () { resolve({error: 'network error', status: xhr.status}); };
+    xhr.ontimeout = function () { resolve({error: 'timeout'}); };
+    xhr.timeout = 10000;
+    xhr.send();
+  });
+})
+"""
+
+
+def entry_bytes(name):
+    if name == ls.BIG_ENTRY:
+        return ls.big_entry_bytes()
+    with open(os.path.join(ls.PACK_DIR, name), "rb") as f:
+        return f.read()
+
+
+def xhr(app, path):
+    return app.devtools.evaluate("(%s)(%s)" % (XHR_FN, json.dumps(ls.APP_ORIGIN + path)))
+
+
+def test_entries_are_served_with_type_by_extension(app):
+    wrong = {}
+    for path, (entry, mime) in SERVED.items():
+        r = xhr(app, path)
+        if "error" in r:
+            wrong[path] = r
+            continue
+        body = base64.b64decode(r["body"])
+        problems = []
+        if r["status"] != 200:
+            problems.append("status %r" % r["status"])
+        if r["type"] != mime:
+            problems.append("type %r, expected %r" % (r["type"], mime))
+        if body != entry_bytes(entry):
+            problems.append("body of %d bytes differs from %s" % (len(body), entry))
+        if problems:
+            wrong[path] = problems
+    assert not wrong, wrong
+
+
+def test_missing_entries_fail(app):
+    served = {}
+    for path in MISSING:
+        r = xhr(app, path)
+        if "error" not in r and r["status"] < 400:
+            served[path] = r["status"], r["type"], len(base64.b64decode(r["body"]))
+    assert not served, "served although not in the pack: %r" % served
+
+
+def image_size(name):
+    out = subprocess.run(["identify", "-format", "%w %h", os.path.join(ls.PACK_DIR, name)],
+                         capture_output=True, text=True, check=True).stdout
+    return [int(v) for v in out.split()]
+
+
+LOAD_ELEMENT_FN = r"""
+(function (tag, url) {
+  return new Promise(function (resolve) {
+    var el = document.createElement(tag);
+    el.onload = function () {
+      resolve({loaded: true, w: el.naturalWidth, h: el.naturalHeight});
+    };
+    el.onerror = function () { resolve({loaded: false}); };
+    if (tag === 'link') { el.rel = 'stylesheet'; el.href = url; } else { el.src = url; }
+    document.head.appendChild(el);
+    setTimeout(function () { resolve({timeout: true}); }, 10000);
+  });
+})
+"""
+
+
+def load_element(app, tag, path):
+    return app.devtools.evaluate("(%s)(%s, %s)" % (LOAD_ELEMENT_FN, json.dumps(tag),
+                                                   json.dumps(ls.APP_ORIGIN + path)))
+
+
+def test_page_resources_load_as_elements(app):
+    # Loaded by index.html itself.
+    assert app.devtools.evaluate("window.__appScript && window.__appScript.loaded") is True
+    computed = app.devtools.evaluate("getComputedStyle(document.body).backgroundColor")
+    assert computed == "rgb(%d, %d, %d)" % ls.page_background()
+
+    for name in ("image.png", "image.gif", "image.jpg"):
+        result = load_element(app, "img", name)
+        assert result.get("loaded") and [result["w"], result["h"]] == image_size(name), \
+            (name, result)
+    assert load_element(app, "img", "missing.png") == {"loaded": False}
+
+    assert load_element(app, "script", "assets/nested.js").get("loaded")
+    assert app.devtools.evaluate("window.__nestedScript") == "assets/nested.js"
+    assert load_element(app, "script", "missing.js") == {"loaded": False}

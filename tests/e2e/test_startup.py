@@ -1,0 +1,185 @@
+"""Start-up, first show, placement, persistence and shutdown of lumio-app."""
+
+import json
+import os
+import re
+
+import pytest
+
+import lumio_session as ls
+
+HANDSHAKE = json.dumps({"command": "OrbitAppInitialized"})
+HELLO = '{"text":"Hello, world!"}'
+MIN_W, MIN_H = 330, 525
+DEFAULT_W, DEFAULT_H = 330, 650
+
+
+# The handshake with a snapshot of the event list taken inside onSuccess, so the
+# order of response and follow-up event is observable.
+HANDSHAKE_WITH_SNAPSHOT = """
+new Promise(function (resolve) {
+  window.cefQuery({
+    request: %s,
+    persistent: false,
+    onSuccess: function (r) {
+      resolve({success: r, type: typeof r,
+               eventsAtSuccess: window.__events.map(function (e) { return e.name; })});
+    },
+    onFailure: function (c, m) { resolve({failure: [c, m]}); }
+  });
+  setTimeout(function () { resolve({timeout: true}); }, 8000);
+})
+""" % json.dumps(HANDSHAKE)
+
+
+def test_window_is_shown_only_after_handshake(app, desktop):
+    ls.holds_for(lambda: app.alive() and not app.windows(), 1.5,
+                 what="no visible window before the handshake")
+
+    reply = app.devtools.evaluate(HANDSHAKE_WITH_SNAPSHOT)
+    assert reply.get("success") == HELLO and reply.get("type") == "string", reply
+    assert "OrbitAppInitializedReply" not in reply["eventsAtSuccess"], \
+        "the reply event arrived before the query's response"
+
+    wid = app.main_window()
+    assert desktop.title(wid) == app.devtools.evaluate("document.title")
+
+    app.wait_page_visible()
+    ls.wait_for(lambda: desktop.active_window() == wid, 10,
+                what="the shown window to be the active one")
+    app.assert_typing_reaches_page()
+
+    event = app.wait_event("OrbitAppInitializedReply")
+    assert event["payloadType"] == "object" and event["argCount"] == 2
+    assert event["payload"] == {"text": "Hello, world!"}
+
+    # The window really shows the page, not a blank or stale surface.
+    x, y, w, h = desktop.geometry(wid)
+    shot = os.path.join(desktop.root, "shown.png")
+    expected = ls.page_background()
+    ls.wait_for(lambda: desktop.pixel(desktop.screenshot(shot), x + w // 2, y + h // 2)
+                == expected, 15, interval=0.5,
+                what="the page's background colour %r in the window" % (expected,))
+
+    # Exactly one follow-up event: a later round trip orders the channel.
+    assert app.query("{}").get("failure") is not None
+    assert len(app.events("OrbitAppInitializedReply")) == 1
+
+
+def test_default_placement_and_minimum_size(shown_app, desktop):
+    wid = shown_app.main_window()
+    x, y, w, h = desktop.geometry(wid)
+    assert (w, h) == (DEFAULT_W, DEFAULT_H)
+    cx, cy = x + w / 2, y + h / 2
+    assert abs(cx - ls.SCREEN_W / 2) <= 40 and abs(cy - ls.SCREEN_H / 2) <= 40, \
+        "window at %r is not centred on a %dx%d screen" % ((x, y, w, h), ls.SCREEN_W,
+                                                           ls.SCREEN_H)
+
+    hints = desktop.wm_hints(wid)
+    m = re.search(r"minimum size: (\d+) by (\d+)", hints)
+    assert m and (int(m.group(1)), int(m.group(2))) == (MIN_W, MIN_H), hints
+
+    desktop.resize_window(wid, 100, 100)
+    ls.wait_for(lambda: desktop.geometry(wid)[2:] != (w, h), 5,
+                what="the window to react to a shrink request")
+    ls.wait_for(lambda: desktop.geometry(wid)[2:] == (MIN_W, MIN_H), 5,
+                what=lambda: "the window to stop at %dx%d (is %r)"
+                % (MIN_W, MIN_H, desktop.geometry(wid)))
+
+
+def test_geometry_is_saved_and_restored(launch, desktop):
+    user = ls.UserDirs(os.path.join(desktop.root, "shared-user"))
+    first = launch(user=user)
+    first.wait_page_ready()
+    assert first.handshake().get("success") == HELLO
+    wid = first.main_window()
+    desktop.move_window(wid, 120, 90)
+    desktop.resize_window(wid, 480, 700)
+    ls.wait_for(lambda: desktop.geometry(wid)[2:] == (480, 700), 5,
+                what="the window to take the new size")
+    ls.wait_for(lambda: abs(desktop.geometry(wid)[0] - 120) <= 40
+                and abs(desktop.geometry(wid)[1] - 90) <= 60, 5,
+                what="the window to move")
+    before = desktop.geometry(wid)
+
+    assert first.terminate() == 0
+    with open(user.settings_file, encoding="utf-8", errors="replace") as f:
+        assert "OrbitMainBrowser" in f.read()
+
+    second = launch(user=user)
+    second.wait_page_ready()
+    assert second.windows() == []
+    assert second.handshake().get("success") == HELLO
+    after = desktop.geometry(second.main_window())
+    assert after[2:] == before[2:], "size %r restored as %r" % (before, after)
+    assert abs(after[0] - before[0]) <= 8 and abs(after[1] - before[1]) <= 8, \
+        "position %r restored as %r" % (before, after)
+
+
+@pytest.mark.parametrize("pack", [None, b"PK\x03\x04 not really a zip archive"],
+                         ids=["missing", "corrupt"])
+def test_unusable_pack_keeps_running_without_window(launch, pack):
+    app = launch(pack=pack)
+    ls.holds_for(lambda: app.alive() and not app.windows(), 8,
+                 what="a live lumio-app with no visible window")
+
+
+@pytest.mark.parametrize("shown", [True, False], ids=["shown", "never-shown"])
+def test_sigterm_closes_everything_and_exits_zero(app, desktop, shown):
+    if shown:
+        assert app.handshake().get("success") == HELLO
+        app.main_window()
+    assert app.descendants_alive(), "expected engine helper processes"
+    assert app.terminate(timeout=15) == 0, app.log_tail()
+    ls.wait_for(lambda: not app.descendants_alive(), 10,
+                what="engine helper processes to exit")
+
+
+def test_command_line_switches_do_not_reach_engine(launch):
+    app = launch(args=["--user-agent=Evil", "--lang=fr"])
+    app.wait_page_ready()
+    ua = app.devtools.evaluate("navigator.userAgent")
+    assert "Evil" not in ua and "Lumio-Mac/0.2.5" in ua, ua
+    assert not app.devtools.evaluate("navigator.language").startswith("fr")
+
+
+def test_user_agent(app):
+    ua = app.devtools.evaluate("navigator.userAgent")
+    assert "Lumio-Mac/0.2.5" in ua and "QtWebEngine/" not in ua, ua
+    # The header on the wire says the same as the page does.
+    with ls.RequestProbe() as probe:
+        assert probe.headers_from(app).get("User-Agent") == ua
+
+
+@pytest.mark.parametrize("lang,expected", [
+    ("ko_KR.UTF-8", "ko"),
+    ("zh_CN.UTF-8", "zh-CN"),
+    # No German resources: falls back to English.
+    ("de_DE.UTF-8", "en"),
+])
+def test_page_language_follows_locale(launch, lang, expected):
+    app = launch(lang=lang)
+    app.wait_page_ready()
+    assert app.devtools.evaluate("navigator.language") == expected
+    with ls.RequestProbe() as probe:
+        accept = probe.headers_from(app).get("Accept-Language", "")
+    assert accept.split(",")[0].split(";")[0] == expected, accept
+
+
+def test_engine_data_stays_in_its_folder(app):
+    # Give the engine something to store, then let it flush on the way out.
+    app.devtools.evaluate("localStorage.setItem('lumio-e2e', 'kept'); true")
+    assert app.terminate() == 0
+    user = app.user
+    engine_dir = os.path.join(user.data, "Lumio", "cache")
+    assert os.path.isdir(os.path.join(engine_dir, "Local Storage")), \
+        "no engine storage in %s" % engine_dir
+    stray = []
+    for top in (user.home, user.config, user.data, user.cache):
+        for dirpath, dirnames, filenames in os.walk(top):
+            if dirpath == engine_dir:
+                dirnames[:] = []
+                continue
+            stray += [os.path.join(dirpath, n) for n in dirnames + filenames
+                      if n in ("QtWebEngine", "Local Storage", "Cache", "user_prefs.json")]
+    assert not stray, "engine files outside %s: %r" % (engine_dir, stray)
