@@ -9,7 +9,7 @@ packages=(
   libqt6webenginecore6-bin
   rapidjson-dev libzip-dev zip libxss-dev libx11-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils wmctrl dbus dbus-x11 openbox tint2 dunst
+  xvfb xauth xkb-data libgl1-mesa-dri xdotool x11-utils wmctrl dbus dbus-x11 openbox tint2 dunst
   python3-pytest python3-websocket python3-dbusmock python3-dbus
   imagemagick fonts-dejavu-core
 )
