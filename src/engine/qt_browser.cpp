@@ -76,17 +76,20 @@ void BridgeObject::query(const QVariantMap& frame,
                          bool persistent) {
   int64_t query_id = 0;
   if (ToQueryId(id, query_id))
-    browser_->OnQuery(frame, query_id, ToStd(request), persistent);
+    if (auto browser = browser_.lock())
+      browser->OnQuery(frame, query_id, ToStd(request), persistent);
 }
 
 void BridgeObject::cancel(double id) {
   int64_t query_id = 0;
   if (ToQueryId(id, query_id))
-    browser_->OnCancel(query_id);
+    if (auto browser = browser_.lock())
+      browser->OnCancel(query_id);
 }
 
 void BridgeObject::frameLoaded(const QVariantMap& frame) {
-  browser_->OnFrameLoaded(frame);
+  if (auto browser = browser_.lock())
+    browser->OnFrameLoaded(frame);
 }
 
 // QtPage
@@ -94,7 +97,8 @@ void BridgeObject::frameLoaded(const QVariantMap& frame) {
 bool QtPage::acceptNavigationRequest(const QUrl& url,
                                      NavigationType type,
                                      bool is_main_frame) {
-  return browser_->OnBeforeBrowse(url, is_main_frame);
+  auto browser = browser_.lock();
+  return !browser || browser->OnBeforeBrowse(url, is_main_frame);
 }
 
 // QtFrame
@@ -160,7 +164,7 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
 
   auto* parent = static_cast<QWidget*>(window_info.parent_view);
   browser->view_ = new QWebEngineView(parent);
-  browser->page_ = new QtPage(profile, browser->view_, raw);
+  browser->page_ = new QtPage(profile, browser->view_, browser);
   browser->view_->setPage(browser->page_);
   if (parent && parent->layout()) {
     parent->layout()->addWidget(browser->view_);
@@ -176,7 +180,7 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                               settings.universal_access_from_file_urls);
 
   browser->channel_ = new QWebChannel(browser->page_);
-  browser->bridge_ = new BridgeObject(raw);
+  browser->bridge_ = new BridgeObject(browser);
   browser->bridge_->setParent(browser->channel_);
   browser->channel_->registerObject(QStringLiteral("lumioBridge"), browser->bridge_);
   browser->page_->setWebChannel(browser->channel_);

@@ -27,7 +27,7 @@ class QtBrowser;
 class BridgeObject : public QObject {
   Q_OBJECT
  public:
-  explicit BridgeObject(QtBrowser* browser) : browser_(browser) {}
+  explicit BridgeObject(std::weak_ptr<QtBrowser> browser) : browser_(std::move(browser)) {}
 
   Q_INVOKABLE void query(const QVariantMap& frame,
                          double id,
@@ -40,14 +40,15 @@ class BridgeObject : public QObject {
   void response(double id, bool success, int code, const QString& text);
 
  private:
-  QtBrowser* browser_;
+  // The page's objects may outlive the browser by a turn of the event loop.
+  std::weak_ptr<QtBrowser> browser_;
 };
 
 class QtPage : public QWebEnginePage {
   Q_OBJECT
  public:
-  QtPage(QWebEngineProfile* profile, QObject* parent, QtBrowser* browser)
-      : QWebEnginePage(profile, parent), browser_(browser) {}
+  QtPage(QWebEngineProfile* profile, QObject* parent, std::weak_ptr<QtBrowser> browser)
+      : QWebEnginePage(profile, parent), browser_(std::move(browser)) {}
 
  protected:
   bool acceptNavigationRequest(const QUrl& url,
@@ -60,7 +61,7 @@ class QtPage : public QWebEnginePage {
                                 const QString& source_id) override {}
 
  private:
-  QtBrowser* browser_;
+  std::weak_ptr<QtBrowser> browser_;
 };
 
 class QtFrame : public Frame {
