@@ -82,6 +82,22 @@
         if (win) win.eval(code);
       }
     };
+    // A sub-frame of another origin cannot reach this router; it posts its address
+    // instead. The engine vouches for the sender's origin, so an address of any
+    // other origin is not believed. Page listeners never see these messages.
+    window.addEventListener('message', function (event) {
+      var data = event.data;
+      if (!data || typeof data !== 'object' || typeof data.lumioFrameAddress !== 'string') return;
+      event.stopImmediatePropagation();
+      var url = data.lumioFrameAddress;
+      var origin;
+      try { origin = new URL(url).origin; } catch (e) { return; }
+      if (origin !== event.origin) return;
+      withBridge(function (b) {
+        b.frameLoaded({key: '', main: false, relayed: true, url: url,
+                       name: typeof data.name === 'string' ? data.name : ''});
+      });
+    }, true);
     if (window === window.top) {
       // The browser learns the main frame's name (a popup's target name) from here.
       withBridge(function (b) {
@@ -136,6 +152,15 @@
         var r = topRouter();
         if (r) r.frameGone(frameKey);
       });
+    } else {
+      var postAddress = function () {
+        try {
+          window.top.postMessage({lumioFrameAddress: String(location.href),
+                                  name: String(window.name || '')}, '*');
+        } catch (e) {}
+      };
+      postAddress();
+      window.addEventListener('hashchange', postAddress);
     }
   }
 })();

@@ -11,6 +11,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
 #include "engine/url_parts.h"
@@ -38,6 +39,17 @@ std::string ToStd(const QString& s) {
 
 std::string UrlText(const QUrl& url) {
   return url.toString(QUrl::FullyEncoded).toStdString();
+}
+
+// Whether |url| is of a scheme registered as local, such as the program's pack.
+bool IsLocalSchemeURL(const std::string& url) {
+  URLParts parts;
+  if (!ParseURL(url, parts))
+    return false;
+  const QWebEngineUrlScheme scheme =
+      QWebEngineUrlScheme::schemeByName(QByteArray::fromStdString(parts.scheme));
+  return scheme.name() == QByteArray::fromStdString(parts.scheme) &&
+         (scheme.flags() & QWebEngineUrlScheme::LocalScheme);
 }
 
 // Dispatches a beforeunload event in the page; true when the page asks the user
@@ -411,13 +423,27 @@ void QtBrowser::OnFrameLoaded(const QVariantMap& info) {
     main_frame_->set_name(ToStd(info.value(QStringLiteral("name")).toString()));
     return;
   }
-  std::shared_ptr<Frame> frame = FrameFor(info);
-  if (frame->GetURL().empty())
+  std::shared_ptr<Frame> frame;
+  if (info.value(QStringLiteral("relayed")).toBool()) {
+    // A frame of another origin, whose address the top document relayed after
+    // checking it against the sender's origin. Only local content (the program's
+    // own pages) is believed to have checked; a web page could say anything.
+    if (!IsLocalSchemeURL(main_frame_->GetURL()))
+      return;
+    auto relayed = std::make_shared<QtFrame>(this, std::string(), false);
+    relayed->set_name(ToStd(info.value(QStringLiteral("name")).toString()));
+    relayed->set_url(ToStd(info.value(QStringLiteral("url")).toString()));
+    frame = relayed;
+  } else {
+    frame = FrameFor(info);
+  }
+  const std::string url = frame->GetURL();
+  if (url.empty())
     return;
   // Qt reports address changes of the main frame only; sub-frames report theirs
   // from the page.
   if (auto handler = client_->GetDisplayHandler())
-    handler->OnAddressChange(shared_from_this(), frame, frame->GetURL());
+    handler->OnAddressChange(shared_from_this(), frame, url);
 }
 
 bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame) {

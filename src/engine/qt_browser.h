@@ -27,7 +27,8 @@ class QtBrowser;
 class BridgeObject : public QObject {
   Q_OBJECT
  public:
-  explicit BridgeObject(std::weak_ptr<QtBrowser> browser) : browser_(std::move(browser)) {}
+  explicit BridgeObject(std::weak_ptr<QtBrowser> browser)
+      : browser_(std::move(browser)) {}
 
   Q_INVOKABLE void query(const QVariantMap& frame,
                          double id,

@@ -162,3 +162,34 @@ def test_address_event_on_subframe_navigation(shown_app):
       })""")
     wait_address(app, ls.APP_ORIGIN + "sub.html?second=2", after=count)
     assert_event_shape(app, ADDRESS)
+
+
+def test_address_event_from_a_frame_of_another_origin(shown_app):
+    app = shown_app
+    url = "data:text/html,<p>elsewhere</p>"
+    seen_by_page = app.devtools.evaluate("""
+      new Promise(function (resolve) {
+        var messages = [];
+        window.addEventListener('message', function (e) { messages.push(e.data); });
+        var f = document.createElement('iframe');
+        f.onload = function () { setTimeout(function () { resolve(messages); }, 300); };
+        f.src = %s;
+        document.body.appendChild(f);
+      })""" % json.dumps(url))
+    wait_address(app, url)
+    # The relay is the shell's business, not the page's.
+    assert seen_by_page == []
+
+    # A frame cannot pass off an address of an origin other than its own.
+    app.devtools.evaluate("""
+      new Promise(function (resolve) {
+        var f = document.createElement('iframe');
+        f.onload = function () { setTimeout(function () { resolve(true); }, 300); };
+        f.src = 'data:text/html,' + encodeURIComponent(
+            '<script>parent.postMessage({lumioFrameAddress: "app://lumio/forged"}, "*")</scr' +
+            'ipt>');
+        document.body.appendChild(f);
+      })""")
+    forged = lambda: [e for e in app.events(ADDRESS)
+                      if e["payload"] == {"url": "app://lumio/forged"}]
+    ls.holds_for(lambda: not forged(), 1.0, what="no forged address event")
