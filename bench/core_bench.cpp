@@ -39,8 +39,12 @@ class AppFrame : public engine::Frame {
 
 class NullCallback : public engine::MessageRouter::Callback {
  public:
-  void Success(const std::string& response) override { benchmark::DoNotOptimize(response); }
-  void Failure(int, const std::string& message) override { benchmark::DoNotOptimize(message); }
+  void Success(const std::string& response) override {
+    benchmark::DoNotOptimize(response);
+  }
+  void Failure(int, const std::string& message) override {
+    benchmark::DoNotOptimize(message);
+  }
 };
 
 // A pack shaped like a web application's: 300 files of 1 KiB to 300 KiB.
@@ -53,9 +57,10 @@ std::shared_ptr<ZipArchive> MakePack() {
   for (int i = 0; i < 300; ++i) {
     contents.emplace_back(1024 * (1 + i), static_cast<char>('a' + i % 26));
     const std::string name = "js/module" + std::to_string(i) + ".js";
-    zip_file_add(archive, name.c_str(),
-                 zip_source_buffer(archive, contents.back().data(), contents.back().size(), 0),
-                 ZIP_FL_OVERWRITE);
+    zip_file_add(
+        archive, name.c_str(),
+        zip_source_buffer(archive, contents.back().data(), contents.back().size(), 0),
+        ZIP_FL_OVERWRITE);
   }
   zip_close(archive);
   zip_source_open(source);
@@ -88,15 +93,18 @@ void BM_PackRequestMiss(benchmark::State& state) {
 BENCHMARK(BM_PackRequestMiss);
 
 void BM_DispatchBridgeQuery(benchmark::State& state) {
-  RegisterBridgeCommand("BenchEcho", [](const auto&, const auto&, int64_t, const auto&, bool,
-                                        const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
-    ReplyEmptyObject(cb);
-  });
+  RegisterBridgeCommand("BenchEcho",
+                        [](const auto&, const auto&, int64_t, const auto&, bool,
+                           const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
+                          ReplyEmptyObject(cb);
+                        });
   auto frame = std::make_shared<AppFrame>();
   auto callback = std::make_shared<NullCallback>();
-  const std::string request = R"({"command":"BenchEcho","title":"Hello","unreadCount":3})";
+  const std::string request =
+      R"({"command":"BenchEcho","title":"Hello","unreadCount":3})";
   for (auto _ : state)
-    benchmark::DoNotOptimize(DispatchBridgeQuery(nullptr, frame, 1, request, false, callback));
+    benchmark::DoNotOptimize(
+        DispatchBridgeQuery(nullptr, frame, 1, request, false, callback));
 }
 BENCHMARK(BM_DispatchBridgeQuery);
 
