@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <map>
 
-#include "app/user_agent.h"
+#include "engine/user_agent.h"
 #include "engine/bridge_script.h"
 #include "engine/engine.h"
 #include "engine/qt_browser.h"

@@ -1,4 +1,4 @@
-#include "app/user_agent.h"
+#include "engine/user_agent.h"
 
 namespace {
 
