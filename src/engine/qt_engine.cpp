@@ -17,11 +17,11 @@
 #include <filesystem>
 #include <map>
 
-#include "engine/user_agent.h"
 #include "engine/bridge_script.h"
 #include "engine/engine.h"
 #include "engine/qt_browser.h"
 #include "engine/qt_scheme_handler.h"
+#include "engine/user_agent.h"
 
 // Exported by libQt6WebEngineCore: the main function of the engine's secondary
 // processes (renderer, GPU, utility), as QtWebEngineProcess calls it.
