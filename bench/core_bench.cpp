@@ -20,15 +20,6 @@ void MainWindowHide() {}
 
 namespace {
 
-class Request : public engine::Request {
- public:
-  explicit Request(std::string url) : url_(std::move(url)) {}
-  std::string GetURL() const override { return url_; }
-
- private:
-  std::string url_;
-};
-
 class AppFrame : public engine::Frame {
  public:
   std::string GetName() const override { return {}; }
@@ -78,7 +69,7 @@ std::shared_ptr<ZipArchive> MakePack() {
 
 void BM_PackRequestHit(benchmark::State& state) {
   OrbitZipArchiveSchemeHandlerFactory factory(MakePack());
-  const Request request("app://lumio/js/Module150.js?v=3");
+  const engine::URLRequest request("app://lumio/js/Module150.js?v=3");
   for (auto _ : state)
     benchmark::DoNotOptimize(factory.Create(nullptr, nullptr, "app", request));
 }
@@ -86,7 +77,7 @@ BENCHMARK(BM_PackRequestHit);
 
 void BM_PackRequestMiss(benchmark::State& state) {
   OrbitZipArchiveSchemeHandlerFactory factory(MakePack());
-  const Request request("app://lumio/js/missing.js");
+  const engine::URLRequest request("app://lumio/js/missing.js");
   for (auto _ : state)
     benchmark::DoNotOptimize(factory.Create(nullptr, nullptr, "app", request));
 }

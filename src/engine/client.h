@@ -20,6 +20,16 @@ class Request {
   virtual void SetHeader(const std::string& name, const std::string& value) {}
 };
 
+// A request known only by its address.
+class URLRequest : public Request {
+ public:
+  explicit URLRequest(std::string url) : url_(std::move(url)) {}
+  std::string GetURL() const override { return url_; }
+
+ private:
+  std::string url_;
+};
+
 // Where a page asked to open a new document.
 enum class WindowOpenDisposition {
   kUnknown,

@@ -24,15 +24,6 @@ std::map<int, std::shared_ptr<QtBrowser>>& Registry() {
   return browsers;
 }
 
-class QtRequest : public Request {
- public:
-  explicit QtRequest(std::string url) : url_(std::move(url)) {}
-  std::string GetURL() const override { return url_; }
-
- private:
-  std::string url_;
-};
-
 std::string ToStd(const QString& s) {
   return s.toStdString();
 }
@@ -454,7 +445,7 @@ bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame) {
     frame = std::make_shared<QtFrame>(this, std::string(), false);
   else
     sub_frames_.clear();  // the new document replaces every frame
-  QtRequest request(UrlText(url));
+  URLRequest request(UrlText(url));
   if (auto handler = client_->GetRequestHandler())
     return !handler->OnBeforeBrowse(shared_from_this(), frame, request, false);
   return true;

@@ -6,15 +6,6 @@
 namespace engine {
 namespace {
 
-class UrlRequest : public Request {
- public:
-  explicit UrlRequest(std::string url) : url_(std::move(url)) {}
-  std::string GetURL() const override { return url_; }
-
- private:
-  std::string url_;
-};
-
 // Reads the response straight from the handler's bytes, which it keeps alive.
 class SharedBuffer : public QBuffer {
  public:
@@ -40,7 +31,7 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
-  UrlRequest request(url.toString(QUrl::FullyEncoded).toStdString());
+  URLRequest request(url.toString(QUrl::FullyEncoded).toStdString());
   std::shared_ptr<ResourceHandler> handler =
       it->second->Create(nullptr, nullptr, scheme_name_, request);
   if (!handler) {
