@@ -26,7 +26,7 @@ import websocket
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PACK_DIR = os.path.join(HERE, "pack")
-STAGE = os.environ.get("LUMIO_STAGE", "/work/main/build/stage")
+STAGE = os.environ.get("LUMIO_STAGE") or os.path.join(os.path.dirname(os.path.dirname(HERE)), "build", "stage")
 APP_REL = os.path.join("bin", "lumio-app")
 HELPER_REL = os.path.join("libexec", "lumio", "lumio-helper")
 PACK_REL = os.path.join("share", "lumio", "lumio.pak")
