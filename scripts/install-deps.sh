@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Lumio needs.
-# Does nothing when all of them are present already.
+# Installs the Debian packages that building and running Lumio need; with --test, also
+# the ones its tests need. Does nothing when all of them are present already.
+# Root installs directly; another user needs sudo, or is told what to run as root.
 set -euo pipefail
 
+usage() { echo "usage: $0 [--test]" >&2; exit 2; }
+with_tests=0
+case $# in
+  0) ;;
+  1) [ "$1" = --test ] || usage; with_tests=1 ;;
+  *) usage ;;
+esac
+
+# Building lumio-app and lumio-helper.
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-base-dev-tools
-  libqt6webenginecore6-bin
-  rapidjson-dev libzip-dev zip libxss-dev libx11-dev
-  libgtest-dev libbenchmark-dev
-  xvfb xauth xkb-data libgl1-mesa-dri xdotool x11-utils wmctrl dbus dbus-x11 openbox tint2 dunst
-  python3-pytest python3-websocket python3-dbusmock python3-dbus
-  imagemagick fonts-dejavu-core
+  rapidjson-dev libzip-dev libxss-dev libx11-dev
 )
+# Running them: the engine's helper process, a GL driver and a font.
+packages+=(libqt6webenginecore6-bin libgl1-mesa-dri fonts-dejavu-core)
+# scripts/run.sh without a display: Xvfb, xdpyinfo, a session bus, openbox, xdotool
+# to find the main window, and ImageMagick's import for the screenshot.
+packages+=(xvfb xkb-data x11-utils dbus openbox xdotool imagemagick)
+if [ "$with_tests" -eq 1 ]; then
+  # Unit tests and benchmarks.
+  packages+=(libgtest-dev libbenchmark-dev)
+  # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).
+  packages+=(xauth wmctrl dbus-x11 tint2 dunst)
+  packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,9 +39,24 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+install_line="apt-get install -y --no-install-recommends ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    {
+      echo "Lumio needs Debian packages that are not installed: ${missing[*]}"
+      echo "This user cannot install them (not root, and sudo is not installed)."
+      echo "Run this as root, then run make again:"
+      echo
+      echo "  apt-get update && $install_line"
+    } >&2
+    exit 1
+  fi
+  as_root=(sudo)
+fi
+
 echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# sudo drops most of the environment, so the setting goes on the command itself.
+apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update -q
+"${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
