@@ -24,6 +24,7 @@ class AppFrame : public engine::Frame {
  public:
   std::string GetName() const override { return {}; }
   std::string GetURL() const override { return "app://lumio/index.html"; }
+  std::string GetSecurityOrigin() const override { return "app://lumio"; }
   bool IsMain() const override { return true; }
   void ExecuteJavaScript(const std::string&, const std::string&, int) override {}
 };

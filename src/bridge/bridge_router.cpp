@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "bridge/json_to_text.h"
-#include "engine/url_parts.h"
 
 namespace {
 
@@ -48,7 +47,7 @@ bool DispatchBridgeQuery(
   // Only our own pages may reach native services; any other page that ends up in
   // one of our windows (a link followed in a popup, an embedded frame) could
   // otherwise drive the main window, notifications and the login items.
-  if (!frame || engine::URLOrigin(frame->GetURL()) != kAppOrigin)
+  if (!frame || frame->GetSecurityOrigin() != kAppOrigin)
     return false;
 
   // c_str(): the parser stops at the first NUL. Iterative parsing keeps deeply

@@ -43,9 +43,12 @@ std::shared_ptr<engine::RequestHandler> OrbitClient::GetRequestHandler() {
 bool OrbitClient::OnProcessMessageReceived(
     const std::shared_ptr<engine::Browser>& browser,
     const engine::ProcessMessage& message) {
-  if (!router_)
+  // A command may close the last browser, which releases the router: hold it
+  // until the call returns.
+  std::shared_ptr<engine::MessageRouter> router = router_;
+  if (!router)
     return false;
-  return router_->OnProcessMessageReceived(browser, message);
+  return router->OnProcessMessageReceived(browser, message);
 }
 
 void OrbitClient::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) {
@@ -60,11 +63,13 @@ void OrbitClient::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser
 }
 
 void OrbitClient::OnBeforeClose(const std::shared_ptr<engine::Browser>& browser) {
+  // |browser| may be an entry of the browser list, which goes below.
+  std::shared_ptr<engine::Browser> closing = browser;
   if (router_)
-    router_->OnBeforeClose(browser);
+    router_->OnBeforeClose(closing);
 
   for (auto it = browser_list_.begin(); it != browser_list_.end(); ++it) {
-    if ((*it)->IsSame(browser)) {
+    if ((*it)->IsSame(closing)) {
       browser_list_.erase(it);
       break;
     }
@@ -72,7 +77,7 @@ void OrbitClient::OnBeforeClose(const std::shared_ptr<engine::Browser>& browser)
 
   rapidjson::Document payload(rapidjson::kObjectType);
   std::string name;
-  if (auto frame = browser->GetMainFrame())
+  if (auto frame = closing->GetMainFrame())
     name = frame->GetName();
   payload.AddMember("name",
                     rapidjson::Value(name.c_str(), name.size(), payload.GetAllocator()),

@@ -1,32 +1,97 @@
-// Page side of the message router: defines window.cefQuery and
-// window.cefQueryCancel in every frame. Injected at document creation into the
-// main world of every frame; the browser prepends qwebchannel.js, whose
-// QWebChannel stays local to this function.
+// Page side of the message router, in the program's own script world of every
+// frame. The page's scripts run in another world: they share the document with
+// this script but none of its variables or built-ins, so a page that defines a
+// global named "qt", or replaces JSON or Function.prototype.apply, neither breaks
+// nor overhears the bridge. The browser prepends qwebchannel.js, whose
+// QWebChannel stays local to the enclosing function.
 //
-// Only the top frame talks to the browser (the channel's transport exists in the
-// main frame). A same-origin sub-frame reaches the browser through its top
-// window's router; a frame that cannot reach it (another origin) gets the same
-// failure the browser gives to a query nobody takes.
+// The page reaches this world only through page_script.js, the small stub that
+// defines window.cefQuery and window.cefQueryCancel in the page's world. At
+// document creation, before any page script runs, the stub hands this script a
+// detached element (its "port"); requests and answers travel as attributes and
+// events on that element, which no page script can reach.
+//
+// Only the top frame's world has the web channel's transport. A sub-frame that
+// can reach its top window's world (same origin) sends its queries through it; a
+// frame that cannot (another origin) fails them the way the browser fails a query
+// nobody takes, and posts its address to the top window instead.
+//
+// Every document announces itself with a random key and the origin the engine
+// gave it; the browser keeps its queries apart from every other document's.
+//
+// The engine gives no scripts to about:blank documents. When a frame of ours
+// loads one, this script starts itself and the page's stub in it: |bridgeSource|
+// is the text of the function that encloses this script, |pageSource| the stub's.
 (function () {
   'use strict';
+  if (Object.prototype.hasOwnProperty.call(window, '__lumioDocumentKey')) return;
   var CANCELED_CODE = -1;
   var CANCELED_MESSAGE = 'The query has been canceled';
-  if (Object.prototype.hasOwnProperty.call(window, 'cefQuery')) return;
+  var PORT_EVENT = 'lumio-bridge-port';
 
+  var isTop = window === window.top;
+  // The document's own origin: about:blank, srcdoc and blob: documents have their
+  // creator's, data: and sandboxed ones the opaque "null".
+  var origin = String(self.origin);
+  var documentKey = randomKey();
+  Object.defineProperty(window, '__lumioDocumentKey', {value: documentKey});
+
+  function randomKey() {
+    var bytes = new Uint8Array(16);
+    crypto.getRandomValues(bytes);
+    var text = '';
+    for (var i = 0; i < bytes.length; i++) text += (bytes[i] + 256).toString(16).slice(1);
+    return text;
+  }
   function later(fn) { setTimeout(fn, 0); }
-  function call(fn) {
-    if (typeof fn !== 'function') return;
-    try { fn.apply(null, Array.prototype.slice.call(arguments, 1)); }
-    catch (e) { later(function () { throw e; }); }
+  function announcement() {
+    return {key: documentKey, main: isTop, origin: origin, url: String(location.href),
+            name: String(window.name || '')};
   }
 
+  // -- the stub's port --
+
+  var port = null;
+  function deliver(id, success, code, text) {
+    if (!port) return;
+    port.setAttribute('data-response', JSON.stringify([id, !!success, code, String(text)]));
+    port.dispatchEvent(new Event('lumio-response'));
+  }
+  // Runs |code| where the page's scripts run.
+  function runInPage(code, doc) {
+    doc = doc || document;
+    var script = doc.createElement('script');
+    script.textContent = code;
+    (doc.documentElement || doc).appendChild(script);
+    script.remove();
+  }
+
+  // A frame of this document has loaded: if its document is of our origin and has
+  // no bridge yet (about:blank), it gets one, before the page's own load handlers
+  // run. This listener comes first: ancestors capture before the target.
+  document.addEventListener('load', function (event) {
+    var target = event.target;
+    if (!(target instanceof HTMLIFrameElement || target instanceof HTMLFrameElement)) return;
+    var win, doc;
+    try {
+      win = target.contentWindow;
+      doc = target.contentDocument;
+      if (!win || !doc || Object.prototype.hasOwnProperty.call(win, '__lumioDocumentKey')) return;
+    } catch (e) {
+      return;  // another origin
+    }
+    win.eval('(' + bridgeSource + ')(' + JSON.stringify(bridgeSource) + ', ' +
+             JSON.stringify(pageSource) + ');');
+    runInPage(pageSource, doc);
+  }, true);
+
+  // -- the top frame: the web channel and every document of the page --
+
   function makeTopRouter() {
-    var pending = Object.create(null);  // id -> {onSuccess, onFailure, persistent, frameKey}
-    var frames = Object.create(null);   // frame key -> window of a same-origin sub-frame
-    var nextId = 1;
     var bridge = null;
     var waiting = [];
     var connecting = false;
+    var documents = Object.create(null);  // key -> {deliver, run}
 
     function connect() {
       if (bridge || connecting) return;
@@ -34,7 +99,10 @@
       connecting = true;
       new QWebChannel(qt.webChannelTransport, function (channel) {
         bridge = channel.objects.lumioBridge;
-        bridge.response.connect(onResponse);
+        bridge.response.connect(function (key, id, success, code, text) {
+          var doc = documents[key];
+          if (doc) doc.deliver(id, success, code, text);
+        });
         var queued = waiting;
         waiting = [];
         queued.forEach(function (fn) { fn(bridge); });
@@ -45,122 +113,128 @@
       waiting.push(fn);
       connect();
     }
-    function onResponse(id, success, code, text) {
-      var entry = pending[id];
-      if (!entry) return;
-      if (!success || !entry.persistent) delete pending[id];
-      if (success) call(entry.onSuccess, text);
-      else call(entry.onFailure, code, text);
-    }
 
-    var router = {
-      query: function (frame, request, persistent, onSuccess, onFailure) {
-        var id = nextId++;
-        pending[id] = {onSuccess: onSuccess, onFailure: onFailure,
-                       persistent: persistent, frameKey: frame.key};
-        withBridge(function (b) { b.query(frame, id, request, persistent); });
-        return id;
-      },
-      cancel: function (id) {
-        if (!(id in pending)) return;
-        delete pending[id];
-        withBridge(function (b) { b.cancel(id); });
-      },
-      // A sub-frame's document is going away: its queries go with it.
-      frameGone: function (key) {
-        delete frames[key];
-        Object.keys(pending).forEach(function (id) {
-          if (pending[id].frameKey === key) router.cancel(Number(id));
-        });
-      },
-      frameLoaded: function (frame, win) {
-        frames[frame.key] = win;
-        withBridge(function (b) { b.frameLoaded(frame); });
-      },
-      runInFrame: function (key, code) {
-        var win = frames[key];
-        if (win) win.eval(code);
+    // A frame of another origin cannot reach this world; it posts its address
+    // instead. Believed only from a real web origin, for an address of that
+    // origin, and once per load of that frame: a frame cannot navigate faster
+    // than it loads. Loads of frames deeper down are not seen here, so they may
+    // report once a second at most. Page listeners never see these messages.
+    var lastReport = new WeakMap();  // frame window -> time of its last report
+    document.addEventListener('load', function (event) {
+      var target = event.target;
+      if ((target instanceof HTMLIFrameElement || target instanceof HTMLFrameElement) &&
+          target.contentWindow) {
+        lastReport.delete(target.contentWindow);
       }
-    };
-    // A sub-frame of another origin cannot reach this router; it posts its address
-    // instead. The engine vouches for the sender's origin, so an address of any
-    // other origin is not believed. Page listeners never see these messages.
+    }, true);
+    function isChildFrame(win) {
+      for (var i = 0; i < window.frames.length; i++) {
+        if (window.frames[i] === win) return true;
+      }
+      return false;
+    }
     window.addEventListener('message', function (event) {
       var data = event.data;
       if (!data || typeof data !== 'object' || typeof data.lumioFrameAddress !== 'string') return;
       event.stopImmediatePropagation();
+      var source = event.source;
       var url = data.lumioFrameAddress;
-      var origin;
-      try { origin = new URL(url).origin; } catch (e) { return; }
-      if (origin !== event.origin) return;
+      var parsed;
+      try { parsed = new URL(url); } catch (e) { return; }
+      if (!source || (parsed.protocol !== 'http:' && parsed.protocol !== 'https:') ||
+          parsed.origin !== event.origin) {
+        return;
+      }
+      var now = performance.now();
+      var last = lastReport.get(source);
+      if (last !== undefined && (isChildFrame(source) || now - last < 1000)) return;
+      lastReport.set(source, now);
       withBridge(function (b) {
-        b.frameLoaded({key: '', main: false, relayed: true, url: url,
-                       name: typeof data.name === 'string' ? data.name : ''});
+        b.frameAddress({url: url, senderOrigin: String(event.origin),
+                        name: typeof data.name === 'string' ? data.name : ''});
       });
     }, true);
-    if (window === window.top) {
-      // The browser learns the main frame's name (a popup's target name) from here.
-      withBridge(function (b) {
-        b.frameLoaded({key: 'main', main: true, name: String(window.name || ''),
-                       url: String(location.href)});
-      });
-    }
-    return router;
+
+    return {
+      open: function (doc, handlers) {
+        documents[doc.key] = handlers;
+        withBridge(function (b) { b.documentCreated(doc); });
+      },
+      gone: function (key) {
+        if (!(key in documents)) return;
+        delete documents[key];
+        withBridge(function (b) { b.documentGone(key); });
+      },
+      query: function (key, id, request, persistent) {
+        withBridge(function (b) { b.query(key, id, request, persistent); });
+      },
+      cancel: function (key, id) {
+        withBridge(function (b) { b.cancel(key, id); });
+      },
+      run: function (key, code) {
+        var doc = documents[key];
+        if (doc) doc.run(code);
+      }
+    };
   }
 
-  var isTop = window === window.top;
-  var frameKey = isTop ? 'main' : Math.random().toString(36).slice(2) + Date.now().toString(36);
-  function frameInfo() {
-    return {key: frameKey, main: isTop, name: String(window.name || ''),
-            url: String(location.href)};
-  }
+  var router = null;
   if (isTop) {
-    Object.defineProperty(window, '__lumioRouter', {value: makeTopRouter()});
-  }
-  function topRouter() {
-    try { return window.top.__lumioRouter || null; } catch (e) { return null; }
+    router = makeTopRouter();
+    Object.defineProperty(window, '__lumioRouter', {value: router});
+    // The browser reaches the documents of the page through here.
+    Object.defineProperty(window, '__lumioRunInDocument', {value: router.run});
+    // Once the browser has asked the page whether it may close, and it may, the
+    // unload that follows does not ask again.
+    var closing = false;
+    Object.defineProperty(window, '__lumioClosing', {value: function () { closing = true; }});
+    window.addEventListener('beforeunload', function (event) {
+      if (closing) event.stopImmediatePropagation();
+    }, true);
+  } else {
+    try { router = window.top.__lumioRouter || null; } catch (e) { router = null; }
   }
 
-  var localId = 0;
-  window.cefQuery = function (options) {
-    if (!options || typeof options !== 'object' || typeof options.request !== 'string') {
-      throw new Error('Invalid arguments; expecting a single object with a string "request"');
-    }
-    var persistent = options.persistent === true;
-    var router = topRouter();
+  // -- this document's queries --
+
+  function onQuery(id, request, persistent) {
     if (!router) {
-      later(function () { call(options.onFailure, CANCELED_CODE, CANCELED_MESSAGE); });
-      return --localId;
+      later(function () { deliver(id, false, CANCELED_CODE, CANCELED_MESSAGE); });
+      return;
     }
-    return router.query(frameInfo(), options.request, persistent,
-                        options.onSuccess, options.onFailure);
-  };
-  window.cefQueryCancel = function (id) {
-    var router = topRouter();
-    if (router && typeof id === 'number') router.cancel(id);
-  };
+    router.query(documentKey, id, request, persistent);
+  }
+  function onCancel(id) {
+    if (router) router.cancel(documentKey, id);
+  }
 
-  if (!isTop) {
-    var router = topRouter();
-    if (router) {
-      router.frameLoaded(frameInfo(), window);
+  document.addEventListener(PORT_EVENT, function (event) {
+    var element = event.relatedTarget;
+    if (port || !(element instanceof Element)) return;
+    event.stopImmediatePropagation();
+    port = element;
+    port.addEventListener('lumio-query', function () {
+      onQuery(Number(port.getAttribute('data-id')), String(port.getAttribute('data-request')),
+              port.getAttribute('data-persistent') === '1');
+    });
+    port.addEventListener('lumio-cancel', function () {
+      onCancel(Number(port.getAttribute('data-id')));
+    });
+  }, true);
+
+  if (router) {
+    router.open(announcement(), {deliver: deliver, run: runInPage});
+    if (!isTop) {
+      // A same-document navigation changes the address the browser knows.
       window.addEventListener('hashchange', function () {
-        var r = topRouter();
-        if (r) r.frameLoaded(frameInfo(), window);
+        router.open(announcement(), {deliver: deliver, run: runInPage});
       });
-      window.addEventListener('pagehide', function () {
-        var r = topRouter();
-        if (r) r.frameGone(frameKey);
-      });
-    } else {
-      var postAddress = function () {
-        try {
-          window.top.postMessage({lumioFrameAddress: String(location.href),
-                                  name: String(window.name || '')}, '*');
-        } catch (e) {}
-      };
-      postAddress();
-      window.addEventListener('hashchange', postAddress);
+      window.addEventListener('pagehide', function () { router.gone(documentKey); });
     }
+  } else if (!isTop) {
+    try {
+      window.top.postMessage({lumioFrameAddress: String(location.href),
+                              name: String(window.name || '')}, '*');
+    } catch (e) {}
   }
 })();

@@ -24,6 +24,10 @@ class Frame {
   // The frame's current address, as the engine canonicalised it. Empty when the
   // engine cannot vouch for it.
   virtual std::string GetURL() const = 0;
+  // The serialised origin of the frame's document ("app://lumio", "null" when
+  // opaque), which is not always the origin of its address: about:blank, srcdoc
+  // and blob: documents have their creator's. Empty when unknown.
+  virtual std::string GetSecurityOrigin() const = 0;
   virtual bool IsMain() const = 0;
   // Runs |code| in the frame's page context. |script_url| is only the name under
   // which the script's source is reported; nothing is loaded from it.

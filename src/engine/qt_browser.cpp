@@ -14,6 +14,7 @@
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
+#include "engine/message_router.h"
 #include "engine/url_parts.h"
 
 namespace engine {
@@ -59,6 +60,8 @@ constexpr char kBeforeUnloadScript[] = R"js((function () {
   }
 })())js";
 constexpr int kBeforeUnloadTimeoutMs = 10000;
+// How long the page's pagehide and unload handlers may take once it closes.
+constexpr int kUnloadTimeoutMs = 5000;
 
 // Query ids arrive as JavaScript numbers; only whole numbers that a double holds
 // exactly are ids. Anything else comes from a page that bypassed cefQuery.
@@ -73,26 +76,47 @@ bool ToQueryId(double value, int64_t& id) {
 
 // BridgeObject
 
-void BridgeObject::query(const QVariantMap& frame,
+void BridgeObject::documentCreated(const QVariantMap& document) {
+  auto browser = browser_.lock();
+  if (!browser)
+    return;
+  FrameTable::Announcement announcement;
+  announcement.key = ToStd(document.value(QStringLiteral("key")).toString());
+  announcement.main = document.value(QStringLiteral("main")).toBool();
+  announcement.origin = ToStd(document.value(QStringLiteral("origin")).toString());
+  announcement.url = ToStd(document.value(QStringLiteral("url")).toString());
+  announcement.name = ToStd(document.value(QStringLiteral("name")).toString());
+  browser->OnDocumentCreated(announcement);
+}
+
+void BridgeObject::documentGone(const QString& key) {
+  if (auto browser = browser_.lock())
+    browser->OnDocumentGone(ToStd(key));
+}
+
+void BridgeObject::query(const QString& key,
                          double id,
                          const QString& request,
                          bool persistent) {
-  int64_t query_id = 0;
-  if (ToQueryId(id, query_id))
+  int64_t page_id = 0;
+  if (ToQueryId(id, page_id))
     if (auto browser = browser_.lock())
-      browser->OnQuery(frame, query_id, ToStd(request), persistent);
+      browser->OnQuery(ToStd(key), page_id, ToStd(request), persistent);
 }
 
-void BridgeObject::cancel(double id) {
-  int64_t query_id = 0;
-  if (ToQueryId(id, query_id))
+void BridgeObject::cancel(const QString& key, double id) {
+  int64_t page_id = 0;
+  if (ToQueryId(id, page_id))
     if (auto browser = browser_.lock())
-      browser->OnCancel(query_id);
+      browser->OnCancel(ToStd(key), page_id);
 }
 
-void BridgeObject::frameLoaded(const QVariantMap& frame) {
+void BridgeObject::frameAddress(const QVariantMap& report) {
   if (auto browser = browser_.lock())
-    browser->OnFrameLoaded(frame);
+    browser->OnFrameAddress(
+        ToStd(report.value(QStringLiteral("url")).toString()),
+        ToStd(report.value(QStringLiteral("senderOrigin")).toString()),
+        ToStd(report.value(QStringLiteral("name")).toString()));
 }
 
 // QtPage
@@ -102,38 +126,6 @@ bool QtPage::acceptNavigationRequest(const QUrl& url,
                                      bool is_main_frame) {
   auto browser = browser_.lock();
   return !browser || browser->OnBeforeBrowse(url, is_main_frame);
-}
-
-// QtFrame
-
-std::string QtFrame::GetURL() const {
-  if (!browser_)
-    return {};
-  if (is_main_)
-    return browser_->page() ? UrlText(browser_->page()->url()) : std::string();
-  return url_;
-}
-
-void QtFrame::ExecuteJavaScript(const std::string& code,
-                                const std::string& script_url,
-                                int start_line) {
-  if (!browser_ || !browser_->page())
-    return;
-  QString source = QString::fromStdString(code);
-  if (!script_url.empty())
-    source += QStringLiteral("\n//# sourceURL=") + QString::fromStdString(script_url);
-  if (is_main_) {
-    browser_->page()->runJavaScript(source);
-    return;
-  }
-  // Qt reaches only the main frame; a same-origin sub-frame registered its window
-  // with the top frame's router, which evaluates the code there.
-  const QByteArray args = QJsonDocument(QJsonArray{QString::fromStdString(key_), source})
-                              .toJson(QJsonDocument::Compact);
-  browser_->page()->runJavaScript(
-      QStringLiteral(
-          "window.__lumioRouter && window.__lumioRouter.runInFrame.apply(null, %1)")
-          .arg(QString::fromUtf8(args)));
 }
 
 // QtBrowser
@@ -146,12 +138,7 @@ static int NextBrowserId() {
 QtBrowser::QtBrowser(int id, std::shared_ptr<Client> client)
     : id_(id), client_(std::move(client)) {}
 
-QtBrowser::~QtBrowser() {
-  if (main_frame_)
-    main_frame_->Detach();
-  for (auto& [key, frame] : sub_frames_)
-    frame->Detach();
-}
+QtBrowser::~QtBrowser() = default;
 
 const std::map<int, std::shared_ptr<QtBrowser>>& QtBrowser::OpenBrowsers() {
   return Registry();
@@ -162,8 +149,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                                              const BrowserSettings& settings,
                                              QWebEngineProfile* profile) {
   std::shared_ptr<QtBrowser> browser(new QtBrowser(NextBrowserId(), client));
-  QtBrowser* raw = browser.get();
-  browser->main_frame_ = std::make_shared<QtFrame>(raw, "main", true);
+  browser->frames_ =
+      std::make_unique<FrameTable>(std::weak_ptr<DocumentScriptRunner>(browser));
 
   auto* parent = static_cast<QWidget*>(window_info.parent_view);
   browser->view_ = new QWebEngineView(parent);
@@ -176,6 +163,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                                 window_info.height);
   }
 
+  // Universal access for local content: the program's own pages may call any
+  // server. Web security as a whole is a start-up switch (engine.h).
   QWebEngineSettings* page_settings = browser->page_->settings();
   page_settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls,
                               settings.universal_access_from_file_urls);
@@ -186,7 +175,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
   browser->bridge_ = new BridgeObject(browser);
   browser->bridge_->setParent(browser->channel_);
   browser->channel_->registerObject(QStringLiteral("lumioBridge"), browser->bridge_);
-  browser->page_->setWebChannel(browser->channel_);
+  // The transport lives in the program's own script world, out of the page's reach.
+  browser->page_->setWebChannel(browser->channel_, kBridgeWorldId);
 
   QWebEnginePage* page = browser->page_;
   std::weak_ptr<QtBrowser> weak = browser;
@@ -196,19 +186,20 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
         // taken from the document itself when it is the same one; an error page or a
         // page without a renderer keeps the address the engine reported.
         const std::string reported = UrlText(url);
-        page->runJavaScript(
-            QStringLiteral("location.href"), QWebEngineScript::ApplicationWorld,
-            [weak, reported](const QVariant& href) {
-              auto self = weak.lock();
-              if (!self || self->closed_)
-                return;
-              std::string address = reported;
-              const QString text = href.toString();
-              if (!text.isEmpty() && UrlText(QUrl(text)) == reported)
-                address = text.toStdString();
-              if (auto handler = self->client_->GetDisplayHandler())
-                handler->OnAddressChange(self, self->main_frame_, address);
-            });
+        page->runJavaScript(QStringLiteral("location.href"), kBridgeWorldId,
+                            [weak, reported](const QVariant& href) {
+                              auto self = weak.lock();
+                              if (!self || self->closed_)
+                                return;
+                              std::string address = reported;
+                              const QString text = href.toString();
+                              if (!text.isEmpty() && UrlText(QUrl(text)) == reported)
+                                address = text.toStdString();
+                              self->frames_->main_frame()->set_url(address);
+                              if (auto handler = self->client_->GetDisplayHandler())
+                                handler->OnAddressChange(
+                                    self, self->frames_->main_frame(), address);
+                            });
       });
   QObject::connect(page, &QWebEnginePage::titleChanged, page,
                    [weak](const QString& title) {
@@ -219,8 +210,13 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                        handler->OnTitleChange(self, ToStd(title));
                    });
   QObject::connect(page, &QWebEnginePage::windowCloseRequested, page, [weak] {
-    if (auto self = weak.lock())
-      self->OnCloseRequested();
+    auto self = weak.lock();
+    if (!self)
+      return;
+    if (self->unloading_)
+      self->OnUnloaded();
+    else
+      self->OnCloseRequested(/*run_unload_handlers=*/true);
   });
   QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page,
                    [weak](QWebEnginePage::RenderProcessTerminationStatus status, int) {
@@ -228,9 +224,9 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                      if (!self || self->closed_)
                        return;
                      self->renderer_gone_ = true;
-                     self->sub_frames_.clear();
-                     // A close that waited for the page's answer goes on without it.
-                     const int question = self->close_question_;
+                     // Every document went with the renderer.
+                     std::vector<int64_t> ended;
+                     self->frames_->Clear(&ended);
                      TerminationStatus engine_status = TerminationStatus::kAbnormal;
                      if (status == QWebEnginePage::CrashedTerminationStatus)
                        engine_status = TerminationStatus::kCrashed;
@@ -238,8 +234,11 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                        engine_status = TerminationStatus::kKilled;
                      if (auto handler = self->client_->GetRequestHandler())
                        handler->OnRenderProcessTerminated(self, engine_status);
-                     if (question != 0)
-                       self->OnCloseAnswer(question, false);
+                     // A close that waited for the page goes on without it.
+                     if (self->unloading_)
+                       self->OnUnloaded();
+                     else if (self->close_question_ != 0)
+                       self->OnCloseAnswer(self->close_question_, false);
                    });
   QObject::connect(page, &QWebEnginePage::loadStarted, page, [weak] {
     if (auto self = weak.lock())
@@ -258,10 +257,27 @@ void QtBrowser::Load(const std::string& url) {
 }
 
 void QtBrowser::SendProcessMessage(const ProcessMessage& message) {
-  if (closed_ || !bridge_ || message.kind != ProcessMessage::Kind::kResponse)
+  if (closed_ || message.kind != ProcessMessage::Kind::kResponse)
     return;
-  emit bridge_->response(static_cast<double>(message.query_id), message.success,
-                         message.error_code, QString::fromStdString(message.result));
+  const FrameTable::Query* query = frames_->GetQuery(message.query_id);
+  if (!query)
+    return;  // its document has gone
+  const std::string key = query->document_key;
+  const int64_t page_id = query->page_id;
+  if (!message.success || !query->persistent)
+    frames_->EndQuery(message.query_id);
+  Respond(key, page_id, message.success, message.error_code, message.result);
+}
+
+void QtBrowser::Respond(const std::string& key,
+                        int64_t page_id,
+                        bool success,
+                        int code,
+                        const std::string& text) {
+  if (closed_ || !bridge_)
+    return;
+  emit bridge_->response(QString::fromStdString(key), static_cast<double>(page_id),
+                         success, code, QString::fromStdString(text));
 }
 
 void QtBrowser::SetFocus(bool focus) {
@@ -283,19 +299,19 @@ void QtBrowser::CloseBrowser(bool force_close) {
     return;
   // A page without a renderer cannot be asked.
   if (force_close || renderer_gone_) {
-    OnCloseRequested();
+    OnCloseRequested(/*run_unload_handlers=*/false);
     return;
   }
-  if (close_question_ != 0)
+  if (close_question_ != 0 || unloading_)
     return;  // the page is being asked already
-  // Qt's RequestClose runs the page's unload handlers as well and leaves the page
-  // hidden for good, but the client may keep the browser (DoClose), as the main
-  // window does. So only the beforeunload question is put to the page here.
+  // Qt's RequestClose runs the page's unload handlers along with the question and
+  // leaves the page hidden for good, but the client may keep the browser (DoClose),
+  // as the main window does. So only the beforeunload question is put to the page
+  // here; the unload handlers run once the browser really closes.
   const int question = ++close_questions_;
   close_question_ = question;
   std::weak_ptr<QtBrowser> weak = shared_from_this();
-  page_->runJavaScript(QString::fromUtf8(kBeforeUnloadScript),
-                       QWebEngineScript::MainWorld,
+  page_->runJavaScript(QString::fromUtf8(kBeforeUnloadScript), kBridgeWorldId,
                        [weak, question](const QVariant& wants_to_stay) {
                          if (auto self = weak.lock())
                            self->OnCloseAnswer(question, wants_to_stay.toBool());
@@ -320,21 +336,46 @@ void QtBrowser::OnCloseAnswer(int question, bool page_asks_to_stay) {
     if (choice != QMessageBox::Yes || closed_)
       return;
   }
-  OnCloseRequested();
+  OnCloseRequested(/*run_unload_handlers=*/true);
 }
 
 void* QtBrowser::GetWindowHandle() {
   return view_.data();
 }
 
-void QtBrowser::OnCloseRequested() {
-  if (closed_)
+void QtBrowser::OnCloseRequested(bool run_unload_handlers) {
+  if (closed_ || unloading_)
     return;
   std::shared_ptr<QtBrowser> self = shared_from_this();
   if (auto handler = client_->GetLifeSpanHandler()) {
     if (handler->DoClose(self))
       return;
   }
+  if (!run_unload_handlers || renderer_gone_ || !page_) {
+    OnUnloaded();
+    return;
+  }
+  // The page has agreed to close already: its pagehide and unload handlers run
+  // now, without asking again, and the window goes when they are done.
+  unloading_ = true;
+  std::weak_ptr<QtBrowser> weak = self;
+  page_->runJavaScript(QStringLiteral("window.__lumioClosing && window.__lumioClosing()"),
+                       kBridgeWorldId, [weak](const QVariant&) {
+                         auto browser = weak.lock();
+                         if (browser && browser->unloading_ && browser->page_)
+                           browser->page_->triggerAction(QWebEnginePage::RequestClose);
+                       });
+  QTimer::singleShot(kUnloadTimeoutMs, page_, [weak] {
+    if (auto browser = weak.lock())
+      browser->OnUnloaded();
+  });
+}
+
+void QtBrowser::OnUnloaded() {
+  if (closed_)
+    return;
+  unloading_ = false;
+  std::shared_ptr<QtBrowser> self = shared_from_this();
   // The engine closes the browser's window; its owner may still refuse.
   QWidget* window = view_ ? view_->window() : nullptr;
   if (window && window != view_ && !window->close())
@@ -358,81 +399,115 @@ void QtBrowser::Destroy() {
   Registry().erase(id_);
 }
 
-std::shared_ptr<Frame> QtBrowser::FrameFor(const QVariantMap& info) {
-  if (info.value(QStringLiteral("main")).toBool())
-    return main_frame_;
-  const std::string key = ToStd(info.value(QStringLiteral("key")).toString());
-  std::shared_ptr<QtFrame>& frame = sub_frames_[key];
-  if (!frame)
-    frame = std::make_shared<QtFrame>(this, key, false);
-  frame->set_name(ToStd(info.value(QStringLiteral("name")).toString()));
-  // A sub-frame reaches the bridge only through its top window, which it can touch
-  // only when both have the same origin. Any other claim is not believed.
-  std::string url = ToStd(info.value(QStringLiteral("url")).toString());
-  if (URLOrigin(url) != URLOrigin(main_frame_->GetURL()))
-    url.clear();
-  frame->set_url(url);
-  return frame;
+void QtBrowser::RunScriptInDocument(const std::string& document_key,
+                                    bool main,
+                                    const std::string& code) {
+  if (closed_ || !page_)
+    return;
+  if (main) {
+    page_->runJavaScript(QString::fromStdString(code));
+    return;
+  }
+  // Qt reaches only the main frame; the top document's bridge world knows the
+  // documents of its sub-frames and runs the code in the right one.
+  const QByteArray args = QJsonDocument(QJsonArray{QString::fromStdString(document_key),
+                                                   QString::fromStdString(code)})
+                              .toJson(QJsonDocument::Compact);
+  page_->runJavaScript(
+      QStringLiteral(
+          "window.__lumioRunInDocument && window.__lumioRunInDocument.apply(null, %1)")
+          .arg(QString::fromUtf8(args)),
+      kBridgeWorldId);
 }
 
-void QtBrowser::OnQuery(const QVariantMap& frame,
-                        int64_t id,
+void QtBrowser::CancelInRouter(const std::vector<int64_t>& router_ids) {
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  for (int64_t id : router_ids) {
+    ProcessMessage message;
+    message.kind = ProcessMessage::Kind::kCancel;
+    message.query_id = id;
+    client_->OnProcessMessageReceived(self, message);
+  }
+}
+
+void QtBrowser::OnDocumentCreated(const FrameTable::Announcement& document) {
+  if (closed_)
+    return;
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  std::vector<int64_t> ended;
+  std::shared_ptr<PageFrame> frame = frames_->Announce(document, &ended);
+  CancelInRouter(ended);
+  // Qt reports address changes of the main frame only; sub-frames report theirs
+  // from the page. The empty document every new frame starts with is no address.
+  if (!frame || frame->IsMain() || document.url.empty() || document.url == "about:blank")
+    return;
+  if (auto handler = client_->GetDisplayHandler())
+    handler->OnAddressChange(self, frame, document.url);
+}
+
+void QtBrowser::OnDocumentGone(const std::string& key) {
+  if (closed_)
+    return;
+  std::vector<int64_t> ended;
+  frames_->Remove(key, &ended);
+  CancelInRouter(ended);
+}
+
+void QtBrowser::OnQuery(const std::string& key,
+                        int64_t page_id,
                         const std::string& request,
                         bool persistent) {
   if (closed_)
     return;
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  std::shared_ptr<PageFrame> frame = frames_->FindFrame(key);
+  const int64_t router_id = frame ? frames_->BeginQuery(key, page_id, persistent) : 0;
+  if (router_id == 0) {
+    // A document that is gone hears nothing of this; one over its limits hears no.
+    Respond(key, page_id, false, MessageRouter::kCanceledErrorCode,
+            MessageRouter::kCanceledErrorMessage);
+    return;
+  }
   ProcessMessage message;
   message.kind = ProcessMessage::Kind::kQuery;
-  message.frame = FrameFor(frame);
-  message.query_id = id;
+  message.frame = frame;
+  message.query_id = router_id;
   message.request = request;
   message.persistent = persistent;
-  if (!client_->OnProcessMessageReceived(shared_from_this(), message)) {
+  if (!client_->OnProcessMessageReceived(self, message)) {
     // No router: nobody can take the query.
     ProcessMessage failure;
     failure.kind = ProcessMessage::Kind::kResponse;
-    failure.query_id = id;
-    failure.error_code = -1;
-    failure.result = "The query has been canceled";
+    failure.query_id = router_id;
+    failure.error_code = MessageRouter::kCanceledErrorCode;
+    failure.result = MessageRouter::kCanceledErrorMessage;
     SendProcessMessage(failure);
   }
 }
 
-void QtBrowser::OnCancel(int64_t id) {
+void QtBrowser::OnCancel(const std::string& key, int64_t page_id) {
   if (closed_)
     return;
-  ProcessMessage message;
-  message.kind = ProcessMessage::Kind::kCancel;
-  message.query_id = id;
-  client_->OnProcessMessageReceived(shared_from_this(), message);
+  const int64_t router_id = frames_->FindQuery(key, page_id);
+  if (router_id == 0)
+    return;
+  frames_->EndQuery(router_id);
+  CancelInRouter({router_id});
 }
 
-void QtBrowser::OnFrameLoaded(const QVariantMap& info) {
+void QtBrowser::OnFrameAddress(const std::string& url,
+                               const std::string& sender_origin,
+                               const std::string& name) {
   if (closed_)
     return;
-  if (info.value(QStringLiteral("main")).toBool()) {
-    main_frame_->set_name(ToStd(info.value(QStringLiteral("name")).toString()));
+  // Only the program's own top documents are believed to have checked the sender.
+  if (!IsRelayedAddressBelievable(IsLocalSchemeURL(frames_->main_frame()->GetURL()),
+                                  sender_origin, url))
     return;
-  }
-  std::shared_ptr<Frame> frame;
-  if (info.value(QStringLiteral("relayed")).toBool()) {
-    // A frame of another origin, whose address the top document relayed after
-    // checking it against the sender's origin. Only local content (the program's
-    // own pages) is believed to have checked; a web page could say anything.
-    if (!IsLocalSchemeURL(main_frame_->GetURL()))
-      return;
-    auto relayed = std::make_shared<QtFrame>(this, std::string(), false);
-    relayed->set_name(ToStd(info.value(QStringLiteral("name")).toString()));
-    relayed->set_url(ToStd(info.value(QStringLiteral("url")).toString()));
-    frame = relayed;
-  } else {
-    frame = FrameFor(info);
-  }
-  const std::string url = frame->GetURL();
-  if (url.empty())
-    return;
-  // Qt reports address changes of the main frame only; sub-frames report theirs
-  // from the page.
+  auto frame = std::make_shared<PageFrame>(weak_from_this(), /*is_main=*/false);
+  frame->SetDocument(std::string(), sender_origin);
+  frame->set_url(url);
+  frame->set_name(name);
   if (auto handler = client_->GetDisplayHandler())
     handler->OnAddressChange(shared_from_this(), frame, url);
 }
@@ -440,14 +515,17 @@ void QtBrowser::OnFrameLoaded(const QVariantMap& info) {
 bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame) {
   if (closed_)
     return false;
-  std::shared_ptr<Frame> frame = main_frame_;
-  if (!is_main_frame)
-    frame = std::make_shared<QtFrame>(this, std::string(), false);
-  else
-    sub_frames_.clear();  // the new document replaces every frame
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  std::shared_ptr<Frame> frame = frames_->main_frame();
+  if (!is_main_frame) {
+    // Which sub-frame navigates is not known here.
+    auto sub_frame = std::make_shared<PageFrame>(weak_from_this(), /*is_main=*/false);
+    sub_frame->set_url(UrlText(url));
+    frame = sub_frame;
+  }
   URLRequest request(UrlText(url));
   if (auto handler = client_->GetRequestHandler())
-    return !handler->OnBeforeBrowse(shared_from_this(), frame, request, false);
+    return !handler->OnBeforeBrowse(self, frame, request, false);
   return true;
 }
 

@@ -7,13 +7,16 @@
 #include <QPointer>
 #include <QVariantMap>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/browser.h"
 #include "engine/client.h"
+#include "engine/frame_table.h"
 
 class QWebChannel;
 class QWebEngineProfile;
@@ -22,23 +25,35 @@ namespace engine {
 
 class QtBrowser;
 
+// The script world of the program's own page scripts (the web channel, the
+// router); the page's scripts run in the main world and cannot reach it.
+constexpr quint32 kBridgeWorldId = QWebEngineScript::ApplicationWorld;
+
 // The object the page's router script talks to over the web channel. Lives in the
-// browser process, on the UI thread; one per page.
+// browser process, on the UI thread; one per page. Only the top frame's bridge
+// world holds the channel's transport, so everything that arrives here was sent
+// by the program's own script.
 class BridgeObject : public QObject {
   Q_OBJECT
  public:
   explicit BridgeObject(std::weak_ptr<QtBrowser> browser)
       : browser_(std::move(browser)) {}
 
-  Q_INVOKABLE void query(const QVariantMap& frame,
+  Q_INVOKABLE void documentCreated(const QVariantMap& document);
+  Q_INVOKABLE void documentGone(const QString& key);
+  Q_INVOKABLE void query(const QString& key,
                          double id,
                          const QString& request,
                          bool persistent);
-  Q_INVOKABLE void cancel(double id);
-  Q_INVOKABLE void frameLoaded(const QVariantMap& frame);
+  Q_INVOKABLE void cancel(const QString& key, double id);
+  Q_INVOKABLE void frameAddress(const QVariantMap& report);
 
  signals:
-  void response(double id, bool success, int code, const QString& text);
+  void response(const QString& key,
+                double id,
+                bool success,
+                int code,
+                const QString& text);
 
  private:
   // The page's objects may outlive the browser by a turn of the event loop.
@@ -65,32 +80,9 @@ class QtPage : public QWebEnginePage {
   std::weak_ptr<QtBrowser> browser_;
 };
 
-class QtFrame : public Frame {
- public:
-  QtFrame(QtBrowser* browser, std::string key, bool is_main)
-      : browser_(browser), key_(std::move(key)), is_main_(is_main) {}
-
-  std::string GetName() const override { return name_; }
-  std::string GetURL() const override;
-  bool IsMain() const override { return is_main_; }
-  void ExecuteJavaScript(const std::string& code,
-                         const std::string& script_url,
-                         int start_line) override;
-
-  void set_name(std::string name) { name_ = std::move(name); }
-  void set_url(std::string url) { url_ = std::move(url); }
-  void Detach() { browser_ = nullptr; }
-
- private:
-  QtBrowser* browser_;  // null once the browser has closed
-  std::string key_;
-  bool is_main_;
-  std::string name_;
-  std::string url_;  // sub-frames only; the main frame asks the page
-};
-
 class QtBrowser : public Browser,
                   public BrowserHost,
+                  public DocumentScriptRunner,
                   public std::enable_shared_from_this<QtBrowser> {
  public:
   // Creates the view inside |window_info.parent_view| (a QWidget*, may be null).
@@ -109,7 +101,7 @@ class QtBrowser : public Browser,
 
   // Browser
   std::shared_ptr<BrowserHost> GetHost() override { return shared_from_this(); }
-  std::shared_ptr<Frame> GetMainFrame() override { return main_frame_; }
+  std::shared_ptr<Frame> GetMainFrame() override { return frames_->main_frame(); }
   int GetIdentifier() const override { return id_; }
   void SendProcessMessage(const ProcessMessage& message) override;
 
@@ -121,22 +113,39 @@ class QtBrowser : public Browser,
   std::shared_ptr<Client> GetClient() override { return client_; }
   void* GetWindowHandle() override;
 
-  // From the page side.
-  void OnQuery(const QVariantMap& frame,
-               int64_t id,
+  // DocumentScriptRunner
+  void RunScriptInDocument(const std::string& document_key,
+                           bool main,
+                           const std::string& code) override;
+
+  // From the page's bridge world.
+  void OnDocumentCreated(const FrameTable::Announcement& document);
+  void OnDocumentGone(const std::string& key);
+  void OnQuery(const std::string& key,
+               int64_t page_id,
                const std::string& request,
                bool persistent);
-  void OnCancel(int64_t id);
-  void OnFrameLoaded(const QVariantMap& frame);
+  void OnCancel(const std::string& key, int64_t page_id);
+  void OnFrameAddress(const std::string& url,
+                      const std::string& sender_origin,
+                      const std::string& name);
   bool OnBeforeBrowse(const QUrl& url, bool is_main_frame);
 
  private:
   QtBrowser(int id, std::shared_ptr<Client> client);
-  std::shared_ptr<Frame> FrameFor(const QVariantMap& frame);
+  // Tells the router that these queries have ended with their documents.
+  void CancelInRouter(const std::vector<int64_t>& router_ids);
+  void Respond(const std::string& key,
+               int64_t page_id,
+               bool success,
+               int code,
+               const std::string& text);
   // The page's answer to the question that CloseBrowser put to it.
   void OnCloseAnswer(int question, bool page_asks_to_stay);
-  // The page agreed to close (or was forced to).
-  void OnCloseRequested();
+  // The page agreed to close (or was forced to): the client decides.
+  void OnCloseRequested(bool run_unload_handlers);
+  // The page's unload handlers have run (or could not): the window goes.
+  void OnUnloaded();
   void Destroy();
 
   int id_;
@@ -145,11 +154,11 @@ class QtBrowser : public Browser,
   QPointer<QtPage> page_;
   QWebChannel* channel_ = nullptr;  // owned by page_
   BridgeObject* bridge_ = nullptr;  // owned by channel_
-  std::shared_ptr<QtFrame> main_frame_;
-  std::map<std::string, std::shared_ptr<QtFrame>> sub_frames_;
+  std::unique_ptr<FrameTable> frames_;
   bool renderer_gone_ = false;
   int close_question_ = 0;   // the close question awaiting an answer, or 0
   int close_questions_ = 0;  // close questions put so far
+  bool unloading_ = false;   // the page's unload handlers are running
   bool closed_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QStandardPaths>
@@ -19,6 +21,7 @@
 
 #include "engine/bridge_script.h"
 #include "engine/engine.h"
+#include "engine/page_script.h"
 #include "engine/qt_browser.h"
 #include "engine/qt_scheme_handler.h"
 #include "engine/user_agent.h"
@@ -65,17 +68,25 @@ std::string ExecutableDir() {
   return error ? std::string() : exe.parent_path().string();
 }
 
-// qwebchannel.js from the Qt WebChannel library, then our router.
+// The script of the program's own script world: qwebchannel.js from the Qt
+// WebChannel library, then our router, in one function that is also handed its
+// own text and the page stub's (it starts both in about:blank documents).
 QString BridgeScriptSource() {
   QFile channel_script(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-  QString source;
+  QString channel;
   if (channel_script.open(QIODevice::ReadOnly))
-    source = QString::fromUtf8(channel_script.readAll());
+    channel = QString::fromUtf8(channel_script.readAll());
   else
     std::fprintf(stderr, "lumio: qwebchannel.js is missing; the page bridge is off\n");
-  // Wrapped so that QWebChannel stays out of the page's global scope.
-  return QStringLiteral("(function () {\n") + source + QStringLiteral("\n") +
-         QString::fromUtf8(kBridgeScript) + QStringLiteral("\n})();");
+  // QWebChannel stays local to the function, out of every global scope.
+  const QString function = QStringLiteral("function (bridgeSource, pageSource) {\n") +
+                           channel + QStringLiteral("\n") +
+                           QString::fromUtf8(kBridgeScript) + QStringLiteral("\n}");
+  const QByteArray arguments =
+      QJsonDocument(QJsonArray{function, QString::fromUtf8(kPageScript)})
+          .toJson(QJsonDocument::Compact);
+  return QStringLiteral("(") + function + QStringLiteral(").apply(null, ") +
+         QString::fromUtf8(arguments) + QStringLiteral(");");
 }
 
 // Removes the folders of |folders| (outermost first) that did not exist before,
@@ -131,8 +142,13 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
     command_line.AppendSwitchWithValue("log-level", "3");
   if (!settings.locale.empty())
     command_line.AppendSwitchWithValue("lang", settings.locale);
-  if (settings.web_security_disabled)
+  if (settings.web_security_disabled) {
     command_line.AppendSwitch("disable-web-security");
+    // Without web security every document may script every other document in its
+    // renderer process. Documents of other sites get processes of their own, so
+    // that a page of the web shown in a frame cannot reach the program's pages.
+    command_line.AppendSwitch("site-per-process");
+  }
   if (app)
     app->OnBeforeCommandLineProcessing(std::string(), command_line);
 
@@ -154,7 +170,10 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
     QLocale::setDefault(
         QLocale(QString::fromStdString(settings.locale).replace('-', '_')));
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  return std::make_unique<ApplicationArguments>(command_line.GetArgv());
+  // Qt hands Chromium only what follows this marker; anything before it is Qt's.
+  std::vector<std::string> args = command_line.GetArgv();
+  args.insert(args.begin() + 1, "--webEngineArgs");
+  return std::make_unique<ApplicationArguments>(args);
 }
 
 bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
@@ -187,13 +206,21 @@ bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
   if (!settings.locale.empty())
     g_profile->setHttpAcceptLanguage(QString::fromStdString(settings.locale));
 
-  QWebEngineScript script;
-  script.setName(QStringLiteral("lumio-bridge"));
-  script.setSourceCode(BridgeScriptSource());
-  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-  script.setWorldId(QWebEngineScript::MainWorld);
-  script.setRunsOnSubFrames(true);
-  g_profile->scripts()->insert(script);
+  // The router first: the page's stub hands it its port as soon as it runs.
+  QWebEngineScript router;
+  router.setName(QStringLiteral("lumio-bridge"));
+  router.setSourceCode(BridgeScriptSource());
+  router.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  router.setWorldId(kBridgeWorldId);
+  router.setRunsOnSubFrames(true);
+  g_profile->scripts()->insert(router);
+  QWebEngineScript stub;
+  stub.setName(QStringLiteral("lumio-page"));
+  stub.setSourceCode(QString::fromUtf8(kPageScript));
+  stub.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  stub.setWorldId(QWebEngineScript::MainWorld);
+  stub.setRunsOnSubFrames(true);
+  g_profile->scripts()->insert(stub);
 
   if (app) {
     if (auto handler = app->GetBrowserProcessHandler())

@@ -405,12 +405,14 @@ class Lumio:
     with exactly that content.
     """
 
-    def __init__(self, desktop, root, user=None, pack=True, args=(), lang="C.UTF-8"):
+    def __init__(self, desktop, root, user=None, pack=True, args=(), lang="C.UTF-8",
+                 env=None):
         self.desktop = desktop
         self.root = root
         self.user = user or UserDirs(os.path.join(root, "user"))
         self.args = list(args)
         self.lang = lang
+        self.extra_env = dict(env or {})
         self.prefix = os.path.join(root, "prefix")
         self.port = None
         self.proc = None
@@ -447,6 +449,7 @@ class Lumio:
         if os.geteuid() == 0:
             env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         env["QTWEBENGINE_REMOTE_DEBUGGING"] = "127.0.0.1:%d" % self.port
+        env.update(self.extra_env)
         return env
 
     def start(self):
@@ -790,3 +793,67 @@ class RequestProbe:
         app.devtools.evaluate("new Image().src = %s; true" % json.dumps(self.url + "?%d" % before))
         wait_for(lambda: len(self.seen) > before, timeout, what="the page's request")
         return self.seen[before]
+
+
+class LocalWebServer:
+    """A loopback HTTP server of another origin than the app's.
+
+    Serves |pages| (path -> (content type, bytes)) with no CORS headers at all,
+    answers 404 to anything else, and records every request it gets as
+    (method, path, body).
+    """
+
+    def __init__(self, pages=None):
+        import http.server
+        import threading
+        self.pages = dict(pages or {})
+        requests = self.requests = []
+        pages_ = self.pages
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def _record(self):
+                length = int(self.headers.get("Content-Length") or 0)
+                body = self.rfile.read(length) if length else b""
+                requests.append((self.command, self.path, body))
+
+            def do_GET(self):
+                self._record()
+                page = pages_.get(self.path.split("?")[0])
+                if page is None:
+                    self.send_response(404)
+                    self.end_headers()
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", page[0])
+                self.send_header("Content-Length", str(len(page[1])))
+                self.end_headers()
+                self.wfile.write(page[1])
+
+            def do_POST(self):
+                self._record()
+                self.send_response(204)
+                self.end_headers()
+
+            def log_message(self, *args):
+                pass
+
+        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
+
+    @property
+    def origin(self):
+        return "http://127.0.0.1:%d" % self._server.server_address[1]
+
+    def url(self, path):
+        return self.origin + path
+
+    def received(self, method, path):
+        return [r for r in list(self.requests) if r[0] == method and r[1] == path]
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._server.shutdown()
+        self._server.server_close()

@@ -183,3 +183,26 @@ def test_engine_data_stays_in_its_folder(app):
             stray += [os.path.join(dirpath, n) for n in dirnames + filenames
                       if n in ("QtWebEngine", "Local Storage", "Cache", "user_prefs.json")]
     assert not stray, "engine files outside %s: %r" % (engine_dir, stray)
+
+
+def test_unload_handlers_run_on_quit_but_not_on_close_button(shown_app, desktop):
+    app = shown_app
+    with ls.LocalWebServer() as server:
+        app.devtools.evaluate("""
+          window.addEventListener('pagehide', function () {
+            navigator.sendBeacon(%s, 'bye');
+          });
+          window.addEventListener('unload', function () {
+            navigator.sendBeacon(%s, 'bye');
+          });
+          true""" % (json.dumps(server.url("/pagehide")), json.dumps(server.url("/unload"))))
+        # The close button only hides the window: the page is not unloaded.
+        desktop.close_window(app.main_window())
+        app.wait_no_visible_window()
+        ls.holds_for(lambda: not server.requests, 1.0, what="no beacon while the page lives")
+
+        assert app.terminate() == 0, app.log_tail()
+        ls.wait_for(lambda: server.received("POST", "/pagehide") and
+                    server.received("POST", "/unload"), 10,
+                    what=lambda: "beacons from pagehide and unload (got %r)" % server.requests)
+        assert [r[2] for r in server.requests] == [b"bye", b"bye"]

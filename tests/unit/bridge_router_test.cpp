@@ -144,6 +144,20 @@ TEST_F(BridgeRouterTest, OnlyOurOwnOriginIsServed) {
   EXPECT_EQ(2u, calls_.size());
 }
 
+TEST_F(BridgeRouterTest, TheDocumentsOriginDecidesNotItsAddress) {
+  const std::string request = R"({"command":"OrbitAppGetInfo"})";
+  frame_->set_main(false);
+  // Documents that our pages make themselves have our origin under another address.
+  for (const char* url : {"about:blank", "about:srcdoc", "blob:app://lumio/0b3e-11"}) {
+    frame_->set_origin("app://lumio");
+    EXPECT_TRUE(Dispatch(request, url)) << url;
+  }
+  // A sandboxed frame of our own pack has no origin of ours.
+  frame_->set_origin("null");
+  EXPECT_FALSE(Dispatch(request, "app://lumio/sub.html"));
+  EXPECT_EQ(3u, calls_.size());
+}
+
 TEST_F(BridgeRouterTest, RegisteringAgainReplacesTheHandler) {
   int second = 0;
   RegisterBridgeCommand("OrbitAppGetInfo",

@@ -16,6 +16,7 @@
 #include "engine/browser.h"
 #include "engine/client.h"
 #include "engine/message_router.h"
+#include "engine/url_parts.h"
 
 // Shared, ordered record of calls into the fakes; tests clear it in SetUp.
 std::vector<std::string>& FakeCallLog();
@@ -46,11 +47,16 @@ class FakeFrame : public engine::Frame {
   void set_url(const std::string& url) { url_ = url; }
   void set_name(const std::string& name) { name_ = name; }
   void set_main(bool is_main) { is_main_ = is_main; }
+  // By default the origin of the address.
+  void set_origin(const std::string& origin) { origin_ = origin; }
   const std::vector<Script>& scripts() const { return scripts_; }
 
   // Frame
   std::string GetName() const override { return name_; }
   std::string GetURL() const override { return url_; }
+  std::string GetSecurityOrigin() const override {
+    return origin_.empty() ? engine::URLOrigin(url_) : origin_;
+  }
   bool IsMain() const override { return is_main_; }
   void ExecuteJavaScript(const std::string& code,
                          const std::string& script_url,
@@ -61,6 +67,7 @@ class FakeFrame : public engine::Frame {
 
  private:
   std::string url_;
+  std::string origin_;
   std::string name_;
   bool is_main_;
   std::vector<Script> scripts_;
