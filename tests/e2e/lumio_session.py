@@ -343,6 +343,18 @@ class Desktop:
             fields[key] = int(m.group(1))
         return fields["x"], fields["y"], fields["w"], fields["h"]
 
+    def frame_extents(self, wid):
+        """(left, right, top, bottom) the window manager's frame adds, or None."""
+        out = self.x(["xprop", "-id", str(wid), "_NET_FRAME_EXTENTS"]).stdout
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+        return tuple(int(v) for v in m.groups()) if m else None
+
+    def frame_geometry(self, wid):
+        """The window with its frame: (x, y, width, height) in root coordinates."""
+        x, y, w, h = self.geometry(wid)
+        left, right, top, bottom = self.frame_extents(wid) or (0, 0, 0, 0)
+        return x - left, y - top, w + left + right, h + top + bottom
+
     def title(self, wid):
         return self.x(["xdotool", "getwindowname", str(wid)]).stdout.rstrip("\n")
 
