@@ -192,12 +192,17 @@ class UserDirs:
 class Desktop:
     """Xvfb + private session bus + openbox, torn down as one unit."""
 
-    def __init__(self, root):
+    def __init__(self, root, openbox_rc=None):
         self.root = root
         self.tag = uuid.uuid4().hex
         self.logs = os.path.join(root, "logs")
         os.makedirs(self.logs, exist_ok=True)
         self.user = UserDirs(os.path.join(root, "desktop-user"))
+        if openbox_rc is not None:
+            # Openbox reads the user's rc.xml instead of the system one.
+            os.makedirs(os.path.join(self.user.config, "openbox"))
+            with open(os.path.join(self.user.config, "openbox", "rc.xml"), "w") as f:
+                f.write(openbox_rc)
         self.display = None
         self.bus_address = None
         self._procs = []
