@@ -11,6 +11,7 @@
 #include "native/window_delegate.h"
 #include "native/window_geometry.h"
 #include "native/window_state.h"
+#include "native/x11_frame_extents.h"
 
 namespace {
 
@@ -20,11 +21,17 @@ QWidget* g_popup_parent_window = nullptr;
 const char kStartPage[] = "app://lumio/index.html";
 const char kFrameAutosaveName[] = "OrbitMainBrowser";
 
+// How long the first show may wait for the window manager to tell the size of its
+// frame. It answers within a few milliseconds when it answers at all.
+constexpr int kFrameExtentsTimeoutMs = 200;
+
+// Set while the main window, which has no saved place, waits for its first show.
+bool g_default_place_pending = false;
+
 // Centres the default frame on the primary screen's available area. The placement
 // is computed with the origin at the bottom left, then turned into Qt's top-left
-// coordinates. Before the window is mapped its decorations are unknown, so the
-// default size is that of the content.
-void PlaceMainWindow(QWidget* window) {
+// coordinates.
+void PlaceMainWindow(QWidget* window, const FrameExtents& extents) {
   Rect visible{0, 0, 0, 0};
   double primary_height = 0;
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -35,9 +42,28 @@ void PlaceMainWindow(QWidget* window) {
                                  double(available.width()), double(available.height())},
                             primary_height);
   }
-  const Rect frame = BottomLeftToTopLeft(DefaultMainWindowFrame(visible), primary_height);
-  window->resize(static_cast<int>(frame.width), static_cast<int>(frame.height));
-  window->move(static_cast<int>(frame.x), static_cast<int>(frame.y));
+  const Rect frame = DefaultMainWindowFrame(visible, extents);
+  const Rect content =
+      BottomLeftToTopLeft(ContentRectForFrame(frame, extents), primary_height);
+  // Qt's geometry is that of the content; the window manager adds its frame
+  // around it.
+  window->setGeometry(static_cast<int>(content.x), static_cast<int>(content.y),
+                      static_cast<int>(content.width), static_cast<int>(content.height));
+}
+
+// The frame the window manager will draw around |window|; none when it cannot
+// tell (another platform, no window manager, or one that does not say).
+FrameExtents WindowManagerFrameExtents(QWidget* window) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (!x11)
+    return {};
+  X11FrameExtents x11_extents;
+  if (!X11QueryFrameExtents(x11->display(), static_cast<unsigned long>(window->winId()),
+                            kFrameExtentsTimeoutMs, &x11_extents)) {
+    return {};
+  }
+  return {double(x11_extents.left), double(x11_extents.right), double(x11_extents.top),
+          double(x11_extents.bottom)};
 }
 
 }  // namespace
@@ -54,8 +80,12 @@ void CreateMainWindow() {
   window->setWindowTitle(QStringLiteral("Lumio"));
   window->SetFrameAutosaveName(QString::fromLatin1(kFrameAutosaveName));
   window->setMinimumSize(kMainWindowMinContentWidth, kMainWindowMinContentHeight);
-  if (!window->SetFrameUsingName(QString::fromLatin1(kFrameAutosaveName)))
-    PlaceMainWindow(window);
+  // Without a saved place, the window is placed as if undecorated for now, so
+  // that the browser starts at about its size, and again at its first show.
+  g_default_place_pending =
+      !window->SetFrameUsingName(QString::fromLatin1(kFrameAutosaveName));
+  if (g_default_place_pending)
+    PlaceMainWindow(window, FrameExtents{});
 
   engine::WindowInfo window_info;
   window_info.parent_view = window;
@@ -79,6 +109,13 @@ void CreateMainWindow() {
   // Owned by the window; lives until the window really closes.
   new OBMainWindowDelegate(window, browser);
   window->setWindowOpacity(1.0);
+}
+
+void PlaceMainWindowBeforeFirstShow() {
+  if (!g_default_place_pending || !g_main_window)
+    return;
+  g_default_place_pending = false;
+  PlaceMainWindow(g_main_window, WindowManagerFrameExtents(g_main_window));
 }
 
 BrowserWindow* GetMainWindow() {

@@ -12,6 +12,11 @@ class MainWindowStateTracker;
 // on the start page, and resets the reported state and the close-all flag.
 void CreateMainWindow();
 
+// Gives the main window its default place, frame included, if it has no saved
+// one. Call right before showing it: only then, with the window ready to map, can
+// the window manager tell the size of its frame. Does nothing after the first call.
+void PlaceMainWindowBeforeFirstShow();
+
 // Null before CreateMainWindow and after the main window has really closed.
 BrowserWindow* GetMainWindow();
 QWidget* GetPopupParentWindow();

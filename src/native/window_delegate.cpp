@@ -15,6 +15,12 @@ namespace {
 
 const char kDelegateProperty[] = "lumioWindowDelegate";
 
+// How long a window just come into sight may wait for the window manager to
+// activate it before the page hears "visible", and how often it is checked:
+// Qt may not report the activation (see HasKeyboardFocus).
+constexpr int kSettleMs = 500;
+constexpr int kSettlePollMs = 20;
+
 // Whether |window| has the keyboard focus. Qt keeps its own idea of the focus
 // window, which goes stale when a focused window is hidden: shown again and
 // focused by the window manager, the window gets no activation event and counts
@@ -125,10 +131,44 @@ bool OBWindowDelegate::WindowShouldClose() {
   return false;
 }
 
-void OBMainWindowDelegate::NotifyChange() {
+OBMainWindowDelegate::OBMainWindowDelegate(QWidget* window,
+                                           std::shared_ptr<engine::Browser> browser)
+    : OBWindowDelegate(window, std::move(browser)) {
+  settle_timer_.setInterval(kSettlePollMs);
+  connect(&settle_timer_, &QTimer::timeout, this, &OBMainWindowDelegate::Settle);
+}
+
+MainWindowState OBMainWindowDelegate::CurrentState() const {
   // A minimised window is out of sight although Qt still counts it visible.
-  const MainWindowState state = ComputeMainWindowState(
-      window()->isVisible() && !window()->isMinimized(), HasKeyboardFocus(window()));
+  return ComputeMainWindowState(window()->isVisible() && !window()->isMinimized(),
+                                HasKeyboardFocus(window()));
+}
+
+void OBMainWindowDelegate::NotifyChange() {
+  const MainWindowState state = CurrentState();
+  // The window manager activates a window a moment after it appears; reporting
+  // at once would tell the page "visible" just before "focused" on every show.
+  if (ComesIntoSightUnfocused(MainWindowStateTrackerInstance().last(), state)) {
+    if (!settle_timer_.isActive()) {
+      settling_.start();
+      settle_timer_.start();
+    }
+    return;
+  }
+  settle_timer_.stop();
+  Report(state);
+}
+
+void OBMainWindowDelegate::Settle() {
+  const MainWindowState state = CurrentState();
+  if (state == kMainWindowStateVisible && !settling_.hasExpired(kSettleMs))
+    return;
+  // Activated, gone again, or left unfocused by the window manager.
+  settle_timer_.stop();
+  Report(state);
+}
+
+void OBMainWindowDelegate::Report(MainWindowState state) {
   if (!MainWindowStateTrackerInstance().Update(state))
     return;
   rapidjson::Document payload(rapidjson::kObjectType);

@@ -4,15 +4,20 @@
 // turns a close request into a question to the engine: the window closes only after
 // the engine has agreed (closing() set by the client's DoClose). It is a child of
 // its window and goes with it; the window is deleted once it has really closed.
-// OBMainWindowDelegate also tells the page about the main window's state.
+// OBMainWindowDelegate also tells the page about the main window's state, each
+// change once; a window just shown is reported once the window manager has had a
+// moment to activate it.
 // UI thread only.
 #ifndef SRC_NATIVE_WINDOW_DELEGATE_H_
 #define SRC_NATIVE_WINDOW_DELEGATE_H_
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <memory>
 
 #include "engine/browser.h"
+#include "native/window_state.h"
 
 class QWidget;
 
@@ -49,8 +54,20 @@ class OBWindowDelegate : public QObject {
 class OBMainWindowDelegate : public OBWindowDelegate {
   Q_OBJECT
  public:
-  using OBWindowDelegate::OBWindowDelegate;
+  OBMainWindowDelegate(QWidget* window, std::shared_ptr<engine::Browser> browser);
   void NotifyChange() override;
+
+ private:
+  MainWindowState CurrentState() const;
+  // Sends |state| to the page unless it was the last one sent.
+  void Report(MainWindowState state);
+  // One look while a window just come into sight waits to be activated.
+  void Settle();
+
+  // Runs while "visible" is held back (see ComesIntoSightUnfocused); settling_
+  // measures how long it has been.
+  QTimer settle_timer_;
+  QElapsedTimer settling_;
 };
 
 #endif  // SRC_NATIVE_WINDOW_DELEGATE_H_

@@ -1,14 +1,25 @@
 #include "native/window_geometry.h"
 
-Rect DefaultMainWindowFrame(const Rect& visible_area) {
+#include <algorithm>
+
+Rect DefaultMainWindowFrame(const Rect& visible_area, const FrameExtents& extents) {
+  const double horizontal = extents.left + extents.right;
+  const double vertical = extents.top + extents.bottom;
   Rect frame;
-  frame.x =
-      visible_area.x + visible_area.width * 0.5 - kMainWindowDefaultContentWidth / 2;
-  frame.y =
-      visible_area.y + visible_area.height * 0.5 - kMainWindowDefaultContentHeight / 2;
-  frame.width = kMainWindowDefaultContentWidth;
-  frame.height = kMainWindowDefaultContentHeight;
+  frame.width =
+      std::max(kMainWindowDefaultFrameWidth, kMainWindowMinContentWidth + horizontal);
+  frame.height =
+      std::max(kMainWindowDefaultFrameHeight, kMainWindowMinContentHeight + vertical);
+  frame.x = visible_area.x + visible_area.width * 0.5 - frame.width / 2;
+  frame.y = visible_area.y + visible_area.height * 0.5 - frame.height / 2;
   return frame;
+}
+
+Rect ContentRectForFrame(const Rect& frame, const FrameExtents& extents) {
+  // y grows upwards: the bottom edge of the frame is at frame.y.
+  return {frame.x + extents.left, frame.y + extents.bottom,
+          frame.width - extents.left - extents.right,
+          frame.height - extents.top - extents.bottom};
 }
 
 Rect BottomLeftToTopLeft(const Rect& r, double primary_screen_height) {

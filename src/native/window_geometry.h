@@ -11,14 +11,26 @@ struct Rect {
   double height = 0;
 };
 
+// What the window manager draws around a window's content (borders, title bar).
+struct FrameExtents {
+  double left = 0;
+  double right = 0;
+  double top = 0;
+  double bottom = 0;
+};
+
 constexpr double kMainWindowMinContentWidth = 330;
 constexpr double kMainWindowMinContentHeight = 525;
-constexpr double kMainWindowDefaultContentWidth = 330;
-constexpr double kMainWindowDefaultContentHeight = 650;
+constexpr double kMainWindowDefaultFrameWidth = 330;
+constexpr double kMainWindowDefaultFrameHeight = 650;
 
-// The default frame: the default size, centred on |visible_area| (the screen minus
-// panels).
-Rect DefaultMainWindowFrame(const Rect& visible_area);
+// The default frame, decorations included: the default size, centred on
+// |visible_area| (the screen minus panels). Where the decorations would squeeze the
+// content below its minimum size, the frame grows instead.
+Rect DefaultMainWindowFrame(const Rect& visible_area, const FrameExtents& extents = {});
+
+// The content area inside |frame|.
+Rect ContentRectForFrame(const Rect& frame, const FrameExtents& extents);
 
 // Between bottom-left and top-left origins; |primary_screen_height| is the height of
 // the screen both origins refer to. Each is the other's inverse.

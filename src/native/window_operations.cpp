@@ -9,6 +9,7 @@ void MainWindowShow() {
     return;
   if (window->isMinimized())
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+  PlaceMainWindowBeforeFirstShow();
   window->show();
   window->raise();
   window->activateWindow();

@@ -18,6 +18,11 @@ MainWindowState ComputeMainWindowState(bool visible, bool key) {
   return key ? kMainWindowStateFocused : kMainWindowStateVisible;
 }
 
+bool ComesIntoSightUnfocused(int32_t last_reported, MainWindowState state) {
+  return state == kMainWindowStateVisible && last_reported != kMainWindowStateVisible &&
+         last_reported != kMainWindowStateFocused;
+}
+
 bool MainWindowStateTracker::Update(int32_t state) {
   if (state == last_)
     return false;

@@ -19,6 +19,12 @@ std::string MainWindowStateName(int32_t state);
 // visible otherwise.
 MainWindowState ComputeMainWindowState(bool visible, bool key);
 
+// True when |state| is a window just come into sight (after |last_reported|:
+// hidden, or nothing yet) without the keyboard focus. The window manager usually
+// activates a window a moment after it appears, so such a "visible" is held back
+// until that has settled.
+bool ComesIntoSightUnfocused(int32_t last_reported, MainWindowState state);
+
 // Remembers the state last reported to the page, so that the same state twice in a
 // row is reported once. UI thread only.
 class MainWindowStateTracker {

@@ -52,9 +52,11 @@ def _keep_artifacts(item, desktop):
 
 
 @pytest.fixture
-def desktop():
+def desktop(request):
+    """The session; parametrize it indirectly with an openbox rc.xml to replace
+    the system's."""
     root = ls.make_root()
-    d = ls.Desktop(root)
+    d = ls.Desktop(root, openbox_rc=getattr(request, "param", None))
     _live_tags.add(d.tag)
     try:
         d.start()

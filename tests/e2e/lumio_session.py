@@ -192,12 +192,17 @@ class UserDirs:
 class Desktop:
     """Xvfb + private session bus + openbox, torn down as one unit."""
 
-    def __init__(self, root):
+    def __init__(self, root, openbox_rc=None):
         self.root = root
         self.tag = uuid.uuid4().hex
         self.logs = os.path.join(root, "logs")
         os.makedirs(self.logs, exist_ok=True)
         self.user = UserDirs(os.path.join(root, "desktop-user"))
+        if openbox_rc is not None:
+            # Openbox reads the user's rc.xml instead of the system one.
+            os.makedirs(os.path.join(self.user.config, "openbox"))
+            with open(os.path.join(self.user.config, "openbox", "rc.xml"), "w") as f:
+                f.write(openbox_rc)
         self.display = None
         self.bus_address = None
         self._procs = []
@@ -342,6 +347,18 @@ class Desktop:
             m = re.search(r"^\s*%s:\s*(-?\d+)" % re.escape(label), out, re.M)
             fields[key] = int(m.group(1))
         return fields["x"], fields["y"], fields["w"], fields["h"]
+
+    def frame_extents(self, wid):
+        """(left, right, top, bottom) the window manager's frame adds, or None."""
+        out = self.x(["xprop", "-id", str(wid), "_NET_FRAME_EXTENTS"]).stdout
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+        return tuple(int(v) for v in m.groups()) if m else None
+
+    def frame_geometry(self, wid):
+        """The window with its frame: (x, y, width, height) in root coordinates."""
+        x, y, w, h = self.geometry(wid)
+        left, right, top, bottom = self.frame_extents(wid) or (0, 0, 0, 0)
+        return x - left, y - top, w + left + right, h + top + bottom
 
     def title(self, wid):
         return self.x(["xdotool", "getwindowname", str(wid)]).stdout.rstrip("\n")

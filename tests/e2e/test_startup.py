@@ -68,12 +68,22 @@ def test_window_is_shown_only_after_handshake(app, desktop):
 
 def test_default_placement_and_minimum_size(shown_app, desktop):
     wid = shown_app.main_window()
-    x, y, w, h = desktop.geometry(wid)
-    assert (w, h) == (DEFAULT_W, DEFAULT_H)
-    cx, cy = x + w / 2, y + h / 2
-    assert abs(cx - ls.SCREEN_W / 2) <= 40 and abs(cy - ls.SCREEN_H / 2) <= 40, \
-        "window at %r is not centred on a %dx%d screen" % ((x, y, w, h), ls.SCREEN_W,
-                                                           ls.SCREEN_H)
+    extents = ls.wait_for(lambda: desktop.frame_extents(wid), 5,
+                          what="the window manager's frame extents")
+    left, right, top, bottom = extents
+    assert top > 0, "no title bar to account for: %r" % (extents,)
+    # The frame, title bar included, has the default size, unless side borders
+    # would squeeze the content below its minimum width.
+    expected = (max(DEFAULT_W, MIN_W + left + right), DEFAULT_H)
+
+    def placed():
+        fx, fy, fw, fh = desktop.frame_geometry(wid)
+        return ((fw, fh) == expected and abs(fx + fw / 2 - ls.SCREEN_W / 2) <= 1
+                and abs(fy + fh / 2 - ls.SCREEN_H / 2) <= 1)
+    ls.wait_for(placed, 5, what=lambda: "a %dx%d frame centred on a %dx%d screen "
+                "(frame %r, extents %r)" % (expected + (ls.SCREEN_W, ls.SCREEN_H)
+                                            + (desktop.frame_geometry(wid), extents)))
+    w, h = desktop.geometry(wid)[2:]
 
     hints = desktop.wm_hints(wid)
     m = re.search(r"minimum size: (\d+) by (\d+)", hints)

@@ -3,6 +3,8 @@
 import json
 import uuid
 
+import pytest
+
 import lumio_session as ls
 
 HELLO = '{"text":"Hello, world!"}'
@@ -36,6 +38,56 @@ def test_close_only_hides_and_handshake_shows_again(shown_app, desktop):
     # Shown again means shown to the page too, with the keyboard.
     app.wait_page_visible()
     app.assert_typing_reaches_page()
+
+
+def test_showing_reports_focused_without_visible_first(app, desktop):
+    # The window manager activates a window a moment after it appears; the page
+    # hears where the window settles, not the moment in between.
+    seen = len(app.states())
+    assert app.handshake().get("success") == HELLO
+    wid = app.main_window()
+    app.wait_state("focused")
+    assert app.states()[seen:] == ["focused"], app.states()
+
+    desktop.close_window(wid)
+    app.wait_no_visible_window()
+    app.wait_state("hidden")
+    seen = len(app.states())
+    assert app.handshake().get("success") == HELLO
+    assert app.main_window() == wid
+    app.wait_state("focused")
+    assert app.states()[seen:] == ["focused"], app.states()
+    assert_no_repeats(app.states())
+
+
+# Puts the main window on a desktop other than the current one whenever it is
+# mapped: the window manager then leaves the focus where it is.
+ELSEWHERE_RC = """<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <desktops><number>2</number></desktops>
+  <applications>
+    <application title="Lumio*"><desktop>2</desktop></application>
+  </applications>
+</openbox_config>
+"""
+
+
+@pytest.mark.parametrize("desktop", [ELSEWHERE_RC], indirect=True, ids=["elsewhere"])
+def test_showing_without_focus_still_reports_visible(app, desktop):
+    title = "lumio-e2e-other-" + uuid.uuid4().hex[:8]
+    desktop.spawn_client(["xmessage", "-title", title, "-geometry", "+0+0", "other"],
+                         "xmessage")
+    other = ls.wait_for(lambda: desktop.window_by_name(title), 10,
+                        what="the other window")[0]
+    desktop.activate_window(other)
+    ls.wait_for(lambda: desktop.active_window() == other, 10,
+                what="the other window to be active")
+
+    seen = len(app.states())
+    assert app.handshake().get("success") == HELLO
+    app.wait_state("visible")
+    assert desktop.active_window() == other
+    assert app.states()[seen:] == ["visible"], app.states()
 
 
 def test_window_title_follows_page_title(shown_app, desktop):
@@ -92,10 +144,12 @@ def test_minimising_reports_hidden(shown_app, desktop):
     app.wait_no_visible_window()
     app.wait_state("hidden")
 
-    # The handshake brings a minimised window back as well.
+    # The handshake brings a minimised window back as well, focused at once.
+    seen = len(app.states())
     assert app.handshake().get("success") == HELLO
     assert app.main_window() == wid
     app.wait_state("focused")
+    assert app.states()[seen:] == ["focused"], app.states()
     assert_no_repeats(app.states())
 
 

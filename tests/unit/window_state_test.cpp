@@ -19,6 +19,20 @@ TEST(WindowStateTest, VisibilityComesBeforeKeyness) {
   EXPECT_EQ(kMainWindowStateVisible, ComputeMainWindowState(true, false));
 }
 
+TEST(WindowStateTest, VisibleIsHeldBackOnlyWhenComingIntoSight) {
+  // Shown, first or again: the window manager may be about to focus it.
+  EXPECT_TRUE(ComesIntoSightUnfocused(0, kMainWindowStateVisible));
+  EXPECT_TRUE(ComesIntoSightUnfocused(kMainWindowStateHidden, kMainWindowStateVisible));
+  // Already in sight: losing the focus is news at once.
+  EXPECT_FALSE(ComesIntoSightUnfocused(kMainWindowStateFocused, kMainWindowStateVisible));
+  EXPECT_FALSE(ComesIntoSightUnfocused(kMainWindowStateVisible, kMainWindowStateVisible));
+  // Focused, hidden and minimised states are never held back.
+  for (int32_t last : {0, 1, 2, 3}) {
+    EXPECT_FALSE(ComesIntoSightUnfocused(last, kMainWindowStateFocused)) << last;
+    EXPECT_FALSE(ComesIntoSightUnfocused(last, kMainWindowStateHidden)) << last;
+  }
+}
+
 TEST(WindowStateTest, TrackerReportsEachChangeOnce) {
   MainWindowStateTracker tracker;
   EXPECT_EQ(0, tracker.last());
