@@ -1,6 +1,7 @@
 #include "app/orbit_app.h"
 
 #include "bridge/bridge_commands.h"
+#include "bridge/bridge_services.h"
 #include "native/main_window.h"
 
 void OrbitApp::OnBeforeCommandLineProcessing(const std::string& process_type,
@@ -22,5 +23,11 @@ void OrbitApp::OnContextInitialized() {
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
   CreateMainWindow();
-  RegisterBridgeCommands();
+  BridgeServices services;
+  services.window = WindowService::Create();
+  services.app = AppService::Create();
+  services.tray = TrayService::Create();
+  services.os = OsService::Create();
+  services.popup = PopupService::Create();
+  RegisterBridgeCommands(services);
 }

@@ -3,8 +3,14 @@
 #ifndef SRC_BRIDGE_BRIDGE_COMMANDS_H_
 #define SRC_BRIDGE_BRIDGE_COMMANDS_H_
 
-// Fills the bridge command table, in a fixed order. Called once at start-up, after
-// the main window exists. UI thread.
-void RegisterBridgeCommands();
+#include "bridge/bridge_services.h"
+
+// The program's version as the page learns it.
+inline constexpr char kAppVersion[] = "0.2.5";
+
+// Fills the bridge command table, in a fixed order, with commands that call
+// |services|; the table keeps them alive. Called once at start-up, after the main
+// window exists. UI thread.
+void RegisterBridgeCommands(const BridgeServices& services);
 
 #endif  // SRC_BRIDGE_BRIDGE_COMMANDS_H_

@@ -8,8 +8,8 @@
 
 #include "bridge/page_event.h"
 #include "native/main_window.h"
+#include "native/window_operations.h"
 #include "native/window_state.h"
-#include "native/x11_focus.h"
 
 namespace {
 
@@ -20,20 +20,6 @@ const char kDelegateProperty[] = "lumioWindowDelegate";
 // Qt may not report the activation (see HasKeyboardFocus).
 constexpr int kSettleMs = 500;
 constexpr int kSettlePollMs = 20;
-
-// Whether |window| has the keyboard focus. Qt keeps its own idea of the focus
-// window, which goes stale when a focused window is hidden: shown again and
-// focused by the window manager, the window gets no activation event and counts
-// as inactive. On X11 the server's answer settles it.
-bool HasKeyboardFocus(QWidget* window) {
-  if (window->isActiveWindow())
-    return true;
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (!x11 || !window->windowHandle())
-    return false;
-  return X11WindowHasInputFocus(x11->display(),
-                                static_cast<unsigned long>(window->winId()));
-}
 
 }  // namespace
 
@@ -139,9 +125,7 @@ OBMainWindowDelegate::OBMainWindowDelegate(QWidget* window,
 }
 
 MainWindowState OBMainWindowDelegate::CurrentState() const {
-  // A minimised window is out of sight although Qt still counts it visible.
-  return ComputeMainWindowState(window()->isVisible() && !window()->isMinimized(),
-                                HasKeyboardFocus(window()));
+  return MainWindowGetState();
 }
 
 void OBMainWindowDelegate::NotifyChange() {

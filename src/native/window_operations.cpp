@@ -1,7 +1,111 @@
 #include "native/window_operations.h"
 
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QWindow>
+
+#include "bridge/bridge_services.h"
 #include "native/browser_window.h"
 #include "native/main_window.h"
+#include "native/x11_focus.h"
+#include "native/x11_window_hints.h"
+
+namespace {
+
+QNativeInterface::QX11Application* X11() {
+  return qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                 : nullptr;
+}
+
+// Whether |window| has the keyboard focus. Qt keeps its own idea of the focus
+// window, which goes stale when a focused window is hidden: shown again and
+// focused by the window manager, the window gets no activation event and counts
+// as inactive. On X11 the server's answer settles it.
+bool HasKeyboardFocus(QWidget* window) {
+  if (window->isActiveWindow())
+    return true;
+  auto* x11 = X11();
+  if (!x11 || !window->windowHandle())
+    return false;
+  return X11WindowHasInputFocus(x11->display(),
+                                static_cast<unsigned long>(window->winId()));
+}
+
+class MainWindowService : public WindowService {
+ public:
+  MainWindowService() {
+    // Like a bouncing dock icon, the request ends once the user comes to the window.
+    QObject::connect(
+        qApp, &QGuiApplication::focusWindowChanged, qApp, [this](QWindow* focus) {
+          BrowserWindow* window = GetMainWindow();
+          if (attention_ && window && focus && focus == window->windowHandle())
+            SetAttention(false);
+        });
+  }
+
+  void Show() override { MainWindowShow(); }
+  void Hide() override { MainWindowHide(); }
+
+  void Minimize() override {
+    if (BrowserWindow* window = GetMainWindow())
+      window->showMinimized();
+  }
+
+  // The user is looking already when the window has the focus.
+  void Flash() override {
+    BrowserWindow* window = GetMainWindow();
+    if (window && !HasKeyboardFocus(window))
+      SetAttention(true);
+  }
+
+  void Unflash() override {
+    if (attention_)
+      SetAttention(false);
+  }
+
+  void SetTopmost(bool enabled) override {
+    BrowserWindow* window = GetMainWindow();
+    if (!window)
+      return;
+    Qt::WindowFlags flags = window->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, enabled);
+    // QWidget::setWindowFlags would hide the window and make it anew; the native
+    // window takes the change in place (on X11, as _NET_WM_STATE_ABOVE).
+    window->overrideWindowFlags(flags);
+    if (QWindow* handle = window->windowHandle())
+      handle->setFlags(flags);
+  }
+
+  void SetAlpha(int value) override {
+    if (BrowserWindow* window = GetMainWindow())
+      window->setWindowOpacity(value / 255.0);
+  }
+
+  MainWindowState GetState() override { return MainWindowGetState(); }
+
+ private:
+  void SetAttention(bool on) {
+    BrowserWindow* window = GetMainWindow();
+    attention_ = on && window;
+    if (!window)
+      return;
+    if (auto* x11 = X11()) {
+      X11SetUrgency(x11->display(), static_cast<unsigned long>(window->winId()), on);
+    } else if (on) {
+      // Elsewhere only the platform's own request exists, and it ends on activation.
+      QApplication::alert(window, 0);
+    }
+  }
+
+  bool attention_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowService> WindowService::Create() {
+  return std::make_unique<MainWindowService>();
+}
 
 void MainWindowShow() {
   BrowserWindow* window = GetMainWindow();
@@ -18,4 +122,13 @@ void MainWindowShow() {
 void MainWindowHide() {
   if (BrowserWindow* window = GetMainWindow())
     window->hide();
+}
+
+MainWindowState MainWindowGetState() {
+  BrowserWindow* window = GetMainWindow();
+  if (!window)
+    return kMainWindowStateHidden;
+  // A minimised window is out of sight although Qt still counts it visible.
+  return ComputeMainWindowState(window->isVisible() && !window->isMinimized(),
+                                HasKeyboardFocus(window));
 }

@@ -1,3 +1,4 @@
+// Every bridge command: what it reads, what it calls and what the page gets back.
 #include "bridge/bridge_commands.h"
 
 #include <string>
@@ -11,12 +12,97 @@
 
 namespace {
 
+// Records every call, in order, as "Service.Method(arguments)".
+class FakeServices : public WindowService,
+                     public AppService,
+                     public TrayService,
+                     public OsService,
+                     public PopupService {
+ public:
+  std::vector<std::string> calls;
+  MainWindowState state = kMainWindowStateVisible;
+  std::string computer_name = "workstation";
+  int64_t idle_ms = 0;
+  bool registered = false;
+
+  void Show() override { Log("Window.Show"); }
+  void Hide() override { Log("Window.Hide"); }
+  void Minimize() override { Log("Window.Minimize"); }
+  void Flash() override { Log("Window.Flash"); }
+  void Unflash() override { Log("Window.Unflash"); }
+  void SetTopmost(bool enabled) override {
+    Log("Window.SetTopmost(" + Bool(enabled) + ")");
+  }
+  void SetAlpha(int value) override {
+    Log("Window.SetAlpha(" + std::to_string(value) + ")");
+  }
+  MainWindowState GetState() override {
+    Log("Window.GetState");
+    return state;
+  }
+  void Quit() override { Log("App.Quit"); }
+  void QuitNow() override { Log("App.QuitNow"); }
+  void Notify(const std::string& title,
+              const std::string& text,
+              int32_t unread) override {
+    Log("Tray.Notify(" + title + "|" + text + "|" + std::to_string(unread) + ")");
+  }
+  void UpdateMenu(const std::vector<TrayMenuItem>& items) override {
+    std::string text;
+    for (const TrayMenuItem& item : items)
+      text += "[" + std::to_string(item.id) + "|" + item.label + "|" +
+              Bool(item.enabled) + "]";
+    Log("Tray.UpdateMenu(" + text + ")");
+  }
+  void ClearBadge() override { Log("Tray.ClearBadge"); }
+  void RemoveDeliveredNotifications() override {
+    Log("Tray.RemoveDeliveredNotifications");
+  }
+  std::string GetComputerName() override {
+    Log("Os.GetComputerName");
+    return computer_name;
+  }
+  void OpenExternalBrowser(const std::string& url) override {
+    Log("Os.OpenExternalBrowser(" + url + ")");
+  }
+  int64_t GetUserIdleTime() override {
+    Log("Os.GetUserIdleTime");
+    return idle_ms;
+  }
+  bool IsStartupAppRegistered() override {
+    Log("Os.IsStartupAppRegistered");
+    return registered;
+  }
+  void RegisterStartupApp() override { Log("Os.RegisterStartupApp"); }
+  void UnregisterStartupApp() override { Log("Os.UnregisterStartupApp"); }
+  void Prepare(const std::string& name,
+               const std::vector<std::string>& features) override {
+    std::string text = name + ":";
+    for (const std::string& feature : features)
+      text += "[" + feature + "]";
+    Log("Popup.Prepare(" + text + ")");
+  }
+
+ private:
+  static std::string Bool(bool value) { return value ? "true" : "false"; }
+  void Log(const std::string& call) {
+    calls.push_back(call);
+    FakeCallLog().push_back(call);
+  }
+};
+
 class BridgeCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetFakes();
     GetBridgeCommandTable().clear();
-    RegisterBridgeCommands();
+    BridgeServices services;
+    services.window = fake_;
+    services.app = fake_;
+    services.tray = fake_;
+    services.os = fake_;
+    services.popup = fake_;
+    RegisterBridgeCommands(services);
     SetMainBrowser(browser_);
   }
   void TearDown() override {
@@ -24,21 +110,65 @@ class BridgeCommandsTest : public ::testing::Test {
     GetBridgeCommandTable().clear();
   }
 
-  bool Dispatch(const std::string& request) {
-    return DispatchBridgeQuery(browser_, browser_->main_frame(), 1, request, false,
-                               callback_);
+  // Runs one request; returns the calls it made and what the page got back.
+  struct Result {
+    std::vector<std::string> calls;
+    std::string answer;  // "success:<text>", "failure:<code>:<text>" or "none"
+  };
+  Result Run(const std::string& request) {
+    fake_->calls.clear();
+    auto callback = std::make_shared<FakeRouterCallback>();
+    EXPECT_TRUE(DispatchBridgeQuery(browser_, browser_->main_frame(), 1, request, false,
+                                    callback))
+        << request;
+    Result result{fake_->calls, "none"};
+    EXPECT_LE(callback->successes().size() + callback->failures().size(), 1u) << request;
+    if (!callback->successes().empty())
+      result.answer = "success:" + callback->successes()[0];
+    if (!callback->failures().empty())
+      result.answer = "failure:" + std::to_string(callback->failures()[0].code) + ":" +
+                      callback->failures()[0].message;
+    return result;
   }
 
+  std::shared_ptr<FakeServices> fake_ = std::make_shared<FakeServices>();
   std::shared_ptr<FakeBrowser> browser_ = std::make_shared<FakeBrowser>();
-  std::shared_ptr<FakeRouterCallback> callback_ = std::make_shared<FakeRouterCallback>();
 };
 
+TEST_F(BridgeCommandsTest, AllCommandsAreRegisteredUnderTheirNames) {
+  const std::vector<std::string> names = {"OrbitAppGetInfo",
+                                          "OrbitAppInitialized",
+                                          "OrbitAppQuit",
+                                          "OrbitAppQuitNow",
+                                          "OrbitMainBrowserFlash",
+                                          "OrbitMainBrowserGetState",
+                                          "OrbitMainBrowserHide",
+                                          "OrbitMainBrowserMinimize",
+                                          "OrbitMainBrowserSetAlpha",
+                                          "OrbitMainBrowserSetIMEEnabled",
+                                          "OrbitMainBrowserSetTopmost",
+                                          "OrbitMainBrowserShow",
+                                          "OrbitMainBrowserUnflash",
+                                          "OrbitOSGetUserIdleTime",
+                                          "OrbitOSIsStartupAppRegistered",
+                                          "OrbitOSOpenExternalBrowser",
+                                          "OrbitOSRegisterStartupApp",
+                                          "OrbitOSUnregisterStartupApp",
+                                          "OrbitPopupPrepare",
+                                          "OrbitToastHide",
+                                          "OrbitToastShow",
+                                          "OrbitTrayIconNotify",
+                                          "OrbitTrayIconUpdateMenu"};
+  std::vector<std::string> registered;
+  for (const auto& [name, handler] : GetBridgeCommandTable())
+    registered.push_back(name);
+  EXPECT_EQ(names, registered);
+}
+
 TEST_F(BridgeCommandsTest, AppInitializedShowsTheWindowThenAnswersThenSendsTheEvent) {
-  EXPECT_TRUE(Dispatch(R"({"command":"OrbitAppInitialized"})"));
-  EXPECT_EQ(1, FakeWindowOperations().show);
-  EXPECT_EQ(0, FakeWindowOperations().hide);
+  const Result result = Run(R"({"command":"OrbitAppInitialized"})");
   const std::vector<std::string> expected = {
-      "MainWindowShow",
+      "Window.Show",
       R"(Callback.Success:{"text":"Hello, world!"})",
       R"(Frame.ExecuteJavaScript:window.cefMessage && )"
       R"(window.cefMessage('OrbitAppInitializedReply', {"text":"Hello, world!"}))",
@@ -48,11 +178,169 @@ TEST_F(BridgeCommandsTest, AppInitializedShowsTheWindowThenAnswersThenSendsTheEv
 
 TEST_F(BridgeCommandsTest, AppInitializedWithoutMainBrowserStillAnswers) {
   SetMainBrowser(nullptr);
-  EXPECT_TRUE(Dispatch(R"({"command":"OrbitAppInitialized","extra":[1,2]})"));
-  EXPECT_EQ(1, FakeWindowOperations().show);
-  ASSERT_EQ(1u, callback_->successes().size());
-  EXPECT_EQ(R"({"text":"Hello, world!"})", callback_->successes()[0]);
+  const Result result = Run(R"({"command":"OrbitAppInitialized","extra":[1,2]})");
+  EXPECT_EQ(std::vector<std::string>{"Window.Show"}, result.calls);
+  EXPECT_EQ(R"(success:{"text":"Hello, world!"})", result.answer);
   EXPECT_TRUE(browser_->main_frame()->scripts().empty());
+}
+
+// One row per command: the request, the calls it makes, the page's answer.
+struct Row {
+  const char* request;
+  std::vector<std::string> calls;
+  const char* answer;
+};
+
+TEST_F(BridgeCommandsTest, EachCommandCallsItsOperationAndAnswers) {
+  const std::vector<Row> rows = {
+      {R"({"command":"OrbitAppQuit"})", {"App.Quit"}, "success:{}"},
+      {R"({"command":"OrbitAppQuitNow"})", {"App.QuitNow"}, "none"},
+      {R"({"command":"OrbitAppGetInfo"})",
+       {"Os.GetComputerName"},
+       R"(success:{"appVersion":"0.2.5","computerName":"workstation"})"},
+      {R"({"command":"OrbitTrayIconNotify","title":"T","text":"x","unreadCount":5})",
+       {"Tray.Notify(T|x|5)", "Window.Flash"},
+       "success:{}"},
+      {R"({"command":"OrbitTrayIconNotify"})",
+       {"Tray.Notify(||-1)", "Window.Flash"},
+       "success:{}"},
+      {R"({"command":"OrbitTrayIconUpdateMenu","defaultItemId":2,"items":[)"
+       R"({"id":1,"label":"Open","enabled":true},{"id":-1,"label":"Off","enabled":1},)"
+       R"({"id":1,"label":"Same id","enabled":true}]})",
+       {"Tray.UpdateMenu([1|Open|true][-1|Off|false][1|Same id|true])"},
+       "success:{}"},
+      {R"({"command":"OrbitTrayIconUpdateMenu"})", {"Tray.UpdateMenu()"}, "success:{}"},
+      {R"({"command":"OrbitToastShow","width":10,"height":20})", {}, "success:{}"},
+      {R"({"command":"OrbitToastHide"})", {}, "success:{}"},
+      {R"({"command":"OrbitMainBrowserShow"})", {"Window.Show"}, "success:{}"},
+      {R"({"command":"OrbitMainBrowserHide"})", {"Window.Hide"}, "success:{}"},
+      {R"({"command":"OrbitMainBrowserFlash"})", {"Window.Flash"}, "success:{}"},
+      {R"({"command":"OrbitMainBrowserUnflash"})",
+       {"Window.Unflash", "Tray.ClearBadge", "Tray.RemoveDeliveredNotifications"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserMinimize"})", {"Window.Minimize"}, "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetTopmost","enabled":true})",
+       {"Window.SetTopmost(true)"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetTopmost","enabled":1})",
+       {"Window.SetTopmost(false)"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserGetState"})",
+       {"Window.GetState"},
+       R"(success:{"state":"visible"})"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":255})",
+       {"Window.SetAlpha(255)"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetAlpha"})", {"Window.SetAlpha(0)"}, "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":256})",
+       {},
+       R"(failure:0:{"error":"Out of range"})"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":-1})",
+       {},
+       R"(failure:0:{"error":"Out of range"})"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":100000})",
+       {},
+       R"(failure:0:{"error":"Out of range"})"},
+      {R"({"command":"OrbitMainBrowserSetIMEEnabled","enabled":true})", {}, "success:{}"},
+      {R"({"command":"OrbitOSOpenExternalBrowser","url":"https://example.com/?a=\"b\""})",
+       {R"(Os.OpenExternalBrowser(https://example.com/?a="b"))"},
+       "success:{}"},
+      {R"({"command":"OrbitOSGetUserIdleTime"})",
+       {"Os.GetUserIdleTime"},
+       R"(success:{"t":0})"},
+      {R"({"command":"OrbitOSIsStartupAppRegistered"})",
+       {"Os.IsStartupAppRegistered"},
+       R"(success:{"registered":false})"},
+      {R"({"command":"OrbitOSRegisterStartupApp"})",
+       {"Os.RegisterStartupApp"},
+       "success:{}"},
+      {R"({"command":"OrbitOSUnregisterStartupApp"})",
+       {"Os.UnregisterStartupApp"},
+       "success:{}"},
+      {R"({"command":"OrbitPopupPrepare","name":"chat","features":["noborder","center"]})",
+       {"Popup.Prepare(chat:[noborder][center])"},
+       "success:{}"},
+      {R"({"command":"OrbitPopupPrepare","name":"empty"})",
+       {"Popup.Prepare(empty:)"},
+       "success:{}"},
+  };
+  for (const Row& row : rows) {
+    const Result result = Run(row.request);
+    EXPECT_EQ(row.calls, result.calls) << row.request;
+    EXPECT_EQ(row.answer, result.answer) << row.request;
+  }
+}
+
+TEST_F(BridgeCommandsTest, AnswersCarryWhatTheServicesSay) {
+  fake_->state = kMainWindowStateHidden;
+  fake_->computer_name = "";
+  fake_->idle_ms = 12345;
+  fake_->registered = true;
+  EXPECT_EQ(R"(success:{"state":"hidden"})",
+            Run(R"({"command":"OrbitMainBrowserGetState"})").answer);
+  fake_->state = kMainWindowStateFocused;
+  EXPECT_EQ(R"(success:{"state":"focused"})",
+            Run(R"({"command":"OrbitMainBrowserGetState"})").answer);
+  EXPECT_EQ(R"(success:{"appVersion":"0.2.5","computerName":""})",
+            Run(R"({"command":"OrbitAppGetInfo"})").answer);
+  EXPECT_EQ(R"(success:{"t":12345})",
+            Run(R"({"command":"OrbitOSGetUserIdleTime"})").answer);
+  EXPECT_EQ(R"(success:{"registered":true})",
+            Run(R"({"command":"OrbitOSIsStartupAppRegistered"})").answer);
+  // Text from the system goes to the page as JSON text, quotes and all.
+  fake_->computer_name = "a\"b\\c";
+  EXPECT_EQ(R"(success:{"appVersion":"0.2.5","computerName":"a\"b\\c"})",
+            Run(R"({"command":"OrbitAppGetInfo"})").answer);
+}
+
+TEST_F(BridgeCommandsTest, ArgumentsOfTheWrongTypeReadAsMissing) {
+  const std::vector<Row> rows = {
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":"200"})",
+       {"Window.SetAlpha(0)"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":12.5})",
+       {"Window.SetAlpha(0)"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":123456789012345678901234567890})",
+       {"Window.SetAlpha(0)"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":null})",
+       {"Window.SetAlpha(0)"},
+       "success:{}"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":4294967295})",
+       {},
+       R"(failure:0:{"error":"Out of range"})"},
+      {R"({"command":"OrbitMainBrowserSetAlpha","value":4294967296})",
+       {"Window.SetAlpha(0)"},
+       "success:{}"},
+      {R"({"command":"OrbitTrayIconNotify","title":7,"text":{"a":1},"unreadCount":"3"})",
+       {"Tray.Notify(||-1)", "Window.Flash"},
+       "success:{}"},
+      {R"({"command":"OrbitTrayIconNotify","unreadCount":null})",
+       {"Tray.Notify(||0)", "Window.Flash"},
+       "success:{}"},
+      {R"({"command":"OrbitTrayIconUpdateMenu","items":{"id":1}})",
+       {"Tray.UpdateMenu()"},
+       "success:{}"},
+      {R"({"command":"OrbitTrayIconUpdateMenu","items":[3,"x",{"label":"No id"},)"
+       R"({"id":"2","label":4,"enabled":"true"}]})",
+       {"Tray.UpdateMenu([0|No id|false][0||false])"},
+       "success:{}"},
+      {R"({"command":"OrbitPopupPrepare","name":5,"features":["a",1,null,"b"]})",
+       {"Popup.Prepare(:[a][b])"},
+       "success:{}"},
+      {R"({"command":"OrbitPopupPrepare","features":"noborder"})",
+       {"Popup.Prepare(:)"},
+       "success:{}"},
+      {R"({"command":"OrbitOSOpenExternalBrowser","url":["https://a/"]})",
+       {"Os.OpenExternalBrowser()"},
+       "success:{}"},
+  };
+  for (const Row& row : rows) {
+    const Result result = Run(row.request);
+    EXPECT_EQ(row.calls, result.calls) << row.request;
+    EXPECT_EQ(row.answer, result.answer) << row.request;
+  }
 }
 
 }  // namespace

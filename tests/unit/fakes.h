@@ -21,14 +21,7 @@
 // Shared, ordered record of calls into the fakes; tests clear it in SetUp.
 std::vector<std::string>& FakeCallLog();
 
-// Calls of the window operations (native/window_operations.h), which the tests link
-// against instead of the real main window.
-struct FakeWindowOperationCalls {
-  int show = 0;
-  int hide = 0;
-};
-FakeWindowOperationCalls& FakeWindowOperations();
-// Clears the counters and the shared log.
+// Clears the shared log.
 void ResetFakes();
 
 class FakeFrame : public engine::Frame {

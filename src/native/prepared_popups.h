@@ -1,0 +1,30 @@
+// The prepared popup table: the features the page stored under a popup's name,
+// taken out again when a popup of that name opens. The engine asks for popups on
+// its IO thread while the page's commands run on the UI thread, so the table has
+// its own lock. Qt-free.
+#ifndef SRC_NATIVE_PREPARED_POPUPS_H_
+#define SRC_NATIVE_PREPARED_POPUPS_H_
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class PreparedPopups {
+ public:
+  // The one table of the process.
+  static PreparedPopups& Instance();
+
+  // Stores |features| under |name|, replacing an earlier entry; an empty list is
+  // an entry too.
+  void Prepare(const std::string& name, std::vector<std::string> features);
+  // Removes and returns the entry of |name|, if there is one.
+  std::optional<std::vector<std::string>> Take(const std::string& name);
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::vector<std::string>> table_;
+};
+
+#endif  // SRC_NATIVE_PREPARED_POPUPS_H_
