@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/bridge_commands.h"
 #include "bridge/bridge_router.h"
 #include "bridge/json_to_text.h"
 #include "bridge/page_event.h"
@@ -99,6 +100,52 @@ void BM_DispatchBridgeQuery(benchmark::State& state) {
         DispatchBridgeQuery(nullptr, frame, 1, request, false, callback));
 }
 BENCHMARK(BM_DispatchBridgeQuery);
+
+// The tray and window services of a real command, doing nothing.
+class NullServices : public WindowService, public TrayService {
+ public:
+  void Show() override {}
+  void Hide() override {}
+  void Minimize() override {}
+  void Flash() override {}
+  void Unflash() override {}
+  void SetTopmost(bool) override {}
+  void SetAlpha(int value) override { benchmark::DoNotOptimize(value); }
+  MainWindowState GetState() override { return kMainWindowStateVisible; }
+  void Notify(const std::string& title, const std::string& text, int32_t count) override {
+    benchmark::DoNotOptimize(title);
+  }
+  void UpdateMenu(const std::vector<TrayMenuItem>& items) override {
+    benchmark::DoNotOptimize(items.data());
+  }
+  void ClearBadge() override {}
+  void RemoveDeliveredNotifications() override {}
+};
+
+// A registered command with arguments, end to end: parse, read the members,
+// call the service, answer.
+void BM_DispatchCommandWithArguments(benchmark::State& state) {
+  GetBridgeCommandTable().clear();
+  auto services = std::make_shared<NullServices>();
+  BridgeServices table;
+  table.window = services;
+  table.tray = services;
+  RegisterBridgeCommands(table);
+  auto frame = std::make_shared<AppFrame>();
+  auto callback = std::make_shared<NullCallback>();
+  const std::string request =
+      state.range(0) == 0 ? R"({"command":"OrbitMainBrowserSetAlpha","value":200})"
+                          : R"({"command":"OrbitTrayIconUpdateMenu","items":[)"
+                            R"({"id":1,"label":"Open","enabled":true},)"
+                            R"({"id":2,"label":"Do not disturb","enabled":false},)"
+                            R"({"id":3,"label":"Quit","enabled":true}]})";
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        DispatchBridgeQuery(nullptr, frame, 1, request, false, callback));
+  state.SetLabel(state.range(0) == 0 ? "SetAlpha" : "TrayIconUpdateMenu, 3 items");
+  GetBridgeCommandTable().clear();
+}
+BENCHMARK(BM_DispatchCommandWithArguments)->Arg(0)->Arg(1);
 
 void BM_PageEventText(benchmark::State& state) {
   rapidjson::Document payload(rapidjson::kObjectType);
