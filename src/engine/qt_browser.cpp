@@ -1,5 +1,6 @@
 #include "engine/qt_browser.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QJsonArray>
@@ -8,6 +9,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QWebChannel>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
@@ -62,6 +64,8 @@ constexpr char kBeforeUnloadScript[] = R"js((function () {
 constexpr int kBeforeUnloadTimeoutMs = 10000;
 // How long the page's pagehide and unload handlers may take once it closes.
 constexpr int kUnloadTimeoutMs = 5000;
+// How long a new popup may take to tell its target name.
+constexpr int kPopupNameTimeoutMs = 3000;
 
 // Query ids arrive as JavaScript numbers; only whole numbers that a double holds
 // exactly are ids. Anything else comes from a page that bypassed cefQuery.
@@ -148,20 +152,43 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
                                              const std::shared_ptr<Client>& client,
                                              const BrowserSettings& settings,
                                              QWebEngineProfile* profile) {
+  std::shared_ptr<QtBrowser> browser = Make(client, settings, profile);
+  browser->Attach(window_info);
+  return browser;
+}
+
+void QtBrowser::Attach(const WindowInfo& window_info) {
+  auto* parent = static_cast<QWidget*>(window_info.parent_view);
+  if (parent) {
+    view_->setParent(parent);
+    if (parent->layout())
+      parent->layout()->addWidget(view_);
+  }
+  if ((!parent || !parent->layout()) && window_info.width > 0 && window_info.height > 0)
+    view_->setGeometry(window_info.x, window_info.y, window_info.width,
+                       window_info.height);
+  // A widget given a new parent stays hidden until shown; it appears with its window.
+  if (parent)
+    view_->show();
+
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  Registry()[id_] = self;
+  if (auto handler = client_->GetLifeSpanHandler())
+    handler->OnAfterCreated(self);
+}
+
+std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client,
+                                           const BrowserSettings& settings,
+                                           QWebEngineProfile* profile) {
   std::shared_ptr<QtBrowser> browser(new QtBrowser(NextBrowserId(), client));
+  browser->settings_ = settings;
+  browser->profile_ = profile;
   browser->frames_ =
       std::make_unique<FrameTable>(std::weak_ptr<DocumentScriptRunner>(browser));
-
-  auto* parent = static_cast<QWidget*>(window_info.parent_view);
-  browser->view_ = new QWebEngineView(parent);
+  // Without a parent until Attach places it.
+  browser->view_ = new QWebEngineView();
   browser->page_ = new QtPage(profile, browser->view_, browser);
   browser->view_->setPage(browser->page_);
-  if (parent && parent->layout()) {
-    parent->layout()->addWidget(browser->view_);
-  } else if (window_info.width > 0 && window_info.height > 0) {
-    browser->view_->setGeometry(window_info.x, window_info.y, window_info.width,
-                                window_info.height);
-  }
 
   // Universal access for local content: the program's own pages may call any
   // server. Web security as a whole is a start-up switch (engine.h).
@@ -244,11 +271,111 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
     if (auto self = weak.lock())
       self->renderer_gone_ = false;
   });
-
-  Registry()[browser->id_] = browser;
-  if (auto handler = client->GetLifeSpanHandler())
-    handler->OnAfterCreated(browser);
+  QObject::connect(page, &QWebEnginePage::newWindowRequested, page,
+                   [weak](QWebEngineNewWindowRequest& request) {
+                     if (auto self = weak.lock())
+                       self->OnNewWindowRequested(request);
+                   });
   return browser;
+}
+
+void QtBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& request) {
+  if (closed_)
+    return;
+  std::shared_ptr<LifeSpanHandler> handler = client_->GetLifeSpanHandler();
+  if (!handler)
+    return;
+  PopupFeatures features;
+  const QRect geometry = request.requestedGeometry();
+  if (geometry.isValid()) {
+    features.x = geometry.x();
+    features.y = geometry.y();
+    features.width = geometry.width();
+    features.height = geometry.height();
+    features.x_set = features.y_set = features.width_set = features.height_set = true;
+  } else if (!geometry.size().isEmpty()) {
+    features.width = geometry.width();
+    features.height = geometry.height();
+    features.width_set = features.height_set = true;
+  }
+  WindowOpenDisposition disposition = WindowOpenDisposition::kNewPopup;
+  switch (request.destination()) {
+    case QWebEngineNewWindowRequest::InNewTab:
+      disposition = WindowOpenDisposition::kNewForegroundTab;
+      break;
+    case QWebEngineNewWindowRequest::InNewBackgroundTab:
+      disposition = WindowOpenDisposition::kNewBackgroundTab;
+      break;
+    case QWebEngineNewWindowRequest::InNewWindow:
+      disposition = WindowOpenDisposition::kNewWindow;
+      break;
+    case QWebEngineNewWindowRequest::InNewDialog:
+      disposition = WindowOpenDisposition::kNewPopup;
+      break;
+  }
+  const std::string url = UrlText(request.requestedUrl());
+  const bool user_gesture = request.isUserInitiated();
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  if (disposition != WindowOpenDisposition::kNewPopup) {
+    // Only popups get a window here; the client deals with the rest itself.
+    WindowInfo ignored;
+    handler->OnBeforePopup(self, frames_->main_frame(), url, std::string(), disposition,
+                           user_gesture, features, ignored);
+    return;
+  }
+  // Qt does not say which target name the page gave window.open; only the new
+  // page knows it (window.name). So the page is made first, without a window,
+  // and the client decides once its name is known.
+  std::shared_ptr<QtBrowser> popup = Make(client_, settings_, profile_);
+  request.openIn(popup->page_);
+  popup->pending_popup_ = std::make_unique<PendingPopup>(
+      PendingPopup{weak_from_this(), url, user_gesture, features});
+  std::weak_ptr<QtBrowser> weak_popup = popup;
+  popup->page_->runJavaScript(QStringLiteral("String(window.name)"), kBridgeWorldId,
+                              [weak_popup](const QVariant& name) {
+                                if (auto p = weak_popup.lock())
+                                  p->FinishPopup(name.toString().toStdString());
+                              });
+  // Its first document announces the name too; a page that tells neither is
+  // created without one.
+  QTimer::singleShot(kPopupNameTimeoutMs, popup->page_, [weak_popup] {
+    if (auto p = weak_popup.lock())
+      p->FinishPopup(std::string());
+  });
+  PendingPopups().push_back(popup);
+}
+
+void QtBrowser::FinishPopup(const std::string& name) {
+  std::unique_ptr<PendingPopup> pending = std::move(pending_popup_);
+  if (!pending)
+    return;
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  auto& pendings = PendingPopups();
+  pendings.erase(std::remove(pendings.begin(), pendings.end(), self), pendings.end());
+  std::shared_ptr<QtBrowser> opener = pending->opener.lock();
+  std::shared_ptr<LifeSpanHandler> handler = client_->GetLifeSpanHandler();
+  WindowInfo window_info;
+  window_info.x = pending->features.x;
+  window_info.y = pending->features.y;
+  window_info.width = pending->features.width;
+  window_info.height = pending->features.height;
+  if (!opener || opener->closed_ || !handler ||
+      handler->OnBeforePopup(opener, opener->frames_->main_frame(), pending->url, name,
+                             WindowOpenDisposition::kNewPopup, pending->user_gesture,
+                             pending->features, window_info)) {
+    // Refused: the page goes without ever having been a browser of the client.
+    closed_ = true;
+    if (view_)
+      view_->deleteLater();
+    return;
+  }
+  frames_->main_frame()->set_name(name);
+  Attach(window_info);
+}
+
+std::vector<std::shared_ptr<QtBrowser>>& QtBrowser::PendingPopups() {
+  static std::vector<std::shared_ptr<QtBrowser>> pending;
+  return pending;
 }
 
 void QtBrowser::Load(const std::string& url) {
@@ -434,6 +561,10 @@ void QtBrowser::OnDocumentCreated(const FrameTable::Announcement& document) {
   if (closed_)
     return;
   std::shared_ptr<QtBrowser> self = shared_from_this();
+  if (pending_popup_ && document.main)
+    FinishPopup(document.name);
+  if (closed_)
+    return;
   std::vector<int64_t> ended;
   std::shared_ptr<PageFrame> frame = frames_->Announce(document, &ended);
   CancelInRouter(ended);

@@ -19,6 +19,7 @@
 #include "engine/frame_table.h"
 
 class QWebChannel;
+class QWebEngineNewWindowRequest;
 class QWebEngineProfile;
 
 namespace engine {
@@ -118,6 +119,9 @@ class QtBrowser : public Browser,
                            bool main,
                            const std::string& code) override;
 
+  // A popup's first document may tell its target name before the engine does.
+  void FinishPopup(const std::string& name);
+
   // From the page's bridge world.
   void OnDocumentCreated(const FrameTable::Announcement& document);
   void OnDocumentGone(const std::string& key);
@@ -133,6 +137,16 @@ class QtBrowser : public Browser,
 
  private:
   QtBrowser(int id, std::shared_ptr<Client> client);
+  // The page, its view (without a parent) and its bridge; not yet known to the
+  // client.
+  static std::shared_ptr<QtBrowser> Make(const std::shared_ptr<Client>& client,
+                                         const BrowserSettings& settings,
+                                         QWebEngineProfile* profile);
+  // Places the view as |window_info| says and tells the client the browser exists.
+  void Attach(const WindowInfo& window_info);
+  void OnNewWindowRequested(QWebEngineNewWindowRequest& request);
+  // Popups made but not yet given to the client, kept alive until then.
+  static std::vector<std::shared_ptr<QtBrowser>>& PendingPopups();
   // Tells the router that these queries have ended with their documents.
   void CancelInRouter(const std::vector<int64_t>& router_ids);
   void Respond(const std::string& key,
@@ -148,8 +162,18 @@ class QtBrowser : public Browser,
   void OnUnloaded();
   void Destroy();
 
+  struct PendingPopup {
+    std::weak_ptr<QtBrowser> opener;
+    std::string url;
+    bool user_gesture = false;
+    PopupFeatures features;
+  };
+
   int id_;
   std::shared_ptr<Client> client_;
+  BrowserSettings settings_;
+  QWebEngineProfile* profile_ = nullptr;
+  std::unique_ptr<PendingPopup> pending_popup_;  // until the client has decided
   QPointer<QWebEngineView> view_;
   QPointer<QtPage> page_;
   QWebChannel* channel_ = nullptr;  // owned by page_

@@ -1,12 +1,18 @@
 #include "native/orbit_client_native.h"
 
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
 #include <QWidget>
 
+#include "bridge/bridge_services.h"
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/browser_window.h"
 #include "native/main_window.h"
+#include "native/prepared_popups.h"
 #include "native/window_delegate.h"
+#include "native/window_geometry.h"
 
 namespace {
 
@@ -15,7 +21,99 @@ QWidget* WindowOf(const std::shared_ptr<engine::Browser>& browser) {
   return view ? view->window() : nullptr;
 }
 
+double PrimaryScreenHeight() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().height() : 0;
+}
+
+Rect ToBottomLeft(const QRect& r) {
+  return TopLeftToBottomLeft(
+      Rect{double(r.x()), double(r.y()), double(r.width()), double(r.height())},
+      PrimaryScreenHeight());
+}
+
+Qt::WindowFlags FlagsForStyle(uint32_t style_mask) {
+  if (style_mask == kStyleBorderless)
+    return Qt::Window | Qt::FramelessWindowHint;
+  if (style_mask == kStyleFixed) {
+    return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+           Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
+  }
+  return Qt::Window;
+}
+
 }  // namespace
+
+bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
+                                      const std::shared_ptr<engine::Frame>& frame,
+                                      const std::string& target_url,
+                                      const std::string& target_frame_name,
+                                      engine::WindowOpenDisposition disposition,
+                                      bool user_gesture,
+                                      const engine::PopupFeatures& features,
+                                      engine::WindowInfo& window_info) {
+  if (disposition != engine::WindowOpenDisposition::kNewPopup) {
+    OsService::Create()->OpenExternalBrowser(target_url);
+    return true;
+  }
+  QWidget* opener_window = WindowOf(browser);
+  Rect opener;
+  Rect visible;
+  QScreen* screen = opener_window ? opener_window->screen() : nullptr;
+  if (!screen)
+    screen = QGuiApplication::primaryScreen();
+  if (opener_window)
+    opener = ToBottomLeft(opener_window->frameGeometry());
+  if (screen)
+    visible = ToBottomLeft(screen->availableGeometry());
+
+  // A page that gives no size gets its opener's; one that gives no place is
+  // centred on its opener rather than put in a corner of the screen.
+  const QRect opener_content =
+      opener_window ? opener_window->geometry() : QRect(0, 0, 400, 400);
+  const int width =
+      features.width_set && features.width > 0 ? features.width : opener_content.width();
+  const int height = features.height_set && features.height > 0 ? features.height
+                                                                : opener_content.height();
+  Rect requested{0, 0, double(width), double(height)};
+  if (features.x_set && features.y_set) {
+    requested = ToBottomLeft(QRect(features.x, features.y, width, height));
+  } else {
+    requested.x = opener.x + (opener.width - width) / 2;
+    requested.y = opener.y + (opener.height - height) / 2;
+  }
+  PreparedPopups::Instance().PlaceNext(target_frame_name, requested, opener, visible);
+
+  // The engine makes the popup's view in the hidden popup parent; OnAfterCreated
+  // moves it into its own window.
+  window_info = engine::WindowInfo();
+  window_info.parent_view = GetPopupParentWindow();
+  return false;
+}
+
+void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) {
+  auto* view = static_cast<QWidget*>(browser->GetHost()->GetWindowHandle());
+  if (view && GetPopupParentWindow() && view->window() == GetPopupParentWindow()) {
+    const PopupPlacement placement = PreparedPopups::Instance().pending();
+    const Rect content = BottomLeftToTopLeft(placement.content, PrimaryScreenHeight());
+    // Owned by the window system side until it really closes (its delegate
+    // deletes it then).
+    auto* window = new KeyableWindow(FlagsForStyle(placement.style_mask));
+    const QRect geometry(int(content.x), int(content.y), int(content.width),
+                         int(content.height));
+    window->setGeometry(geometry);
+    if (!(placement.style_mask & 8u))
+      window->setFixedSize(geometry.size());
+    new OBWindowDelegate(window, browser);
+    view->setParent(window);
+    window->layout()->addWidget(view);
+    view->show();
+    window->show();
+    window->raise();
+    window->activateWindow();
+  }
+  OrbitClient::OnAfterCreated(browser);
+}
 
 bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser) {
   std::shared_ptr<engine::Browser> main_browser = GetMainBrowser();

@@ -1,6 +1,6 @@
 // The desktop side of the one client: keeps the main browser reference, ends the
 // message loop when the last browser has closed, hides the main window instead of
-// closing it, and titles browser windows.
+// closing it, gives popups their windows, and titles browser windows.
 #ifndef SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_
 #define SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_
 
@@ -9,6 +9,18 @@
 class OrbitClientNative : public OrbitClient {
  public:
   // LifeSpanHandler
+  // Popups get the window their prepared keywords describe; anything else the
+  // page opens in a new window goes to the desktop's browser.
+  bool OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
+                     const std::shared_ptr<engine::Frame>& frame,
+                     const std::string& target_url,
+                     const std::string& target_frame_name,
+                     engine::WindowOpenDisposition disposition,
+                     bool user_gesture,
+                     const engine::PopupFeatures& features,
+                     engine::WindowInfo& window_info) override;
+  // Moves a new popup out of the hidden popup parent into a window of its own.
+  void OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) override;
   bool DoClose(const std::shared_ptr<engine::Browser>& browser) override;
 
   // DisplayHandler

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "native/popup_placement.h"
+
 class PreparedPopups {
  public:
   // The one table of the process.
@@ -22,9 +24,19 @@ class PreparedPopups {
   // Removes and returns the entry of |name|, if there is one.
   std::optional<std::vector<std::string>> Take(const std::string& name);
 
+  // Takes the entry of |name| (none: no keywords), places the popup with it (see
+  // PlacePopup) and keeps the result as the pending popup, all in one step.
+  PopupPlacement PlaceNext(const std::string& name,
+                           const Rect& requested,
+                           const Rect& opener,
+                           const Rect& visible);
+  // The placement of the most recent PlaceNext, for the window made next.
+  PopupPlacement pending();
+
  private:
   std::mutex mutex_;
   std::map<std::string, std::vector<std::string>> table_;
+  PopupPlacement pending_;
 };
 
 #endif  // SRC_NATIVE_PREPARED_POPUPS_H_
