@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLayout>
@@ -21,6 +22,11 @@
 
 namespace engine {
 namespace {
+
+QElapsedTimer& LastUnload() {
+  static QElapsedTimer timer;
+  return timer;
+}
 
 std::map<int, std::shared_ptr<QtBrowser>>& Registry() {
   static std::map<int, std::shared_ptr<QtBrowser>> browsers;
@@ -146,6 +152,10 @@ QtBrowser::~QtBrowser() = default;
 
 const std::map<int, std::shared_ptr<QtBrowser>>& QtBrowser::OpenBrowsers() {
   return Registry();
+}
+
+int64_t QtBrowser::MillisecondsSinceLastUnload() {
+  return LastUnload().isValid() ? LastUnload().elapsed() : -1;
 }
 
 std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
@@ -501,6 +511,8 @@ void QtBrowser::OnCloseRequested(bool run_unload_handlers) {
 void QtBrowser::OnUnloaded() {
   if (closed_)
     return;
+  if (unloading_)
+    LastUnload().start();
   unloading_ = false;
   std::shared_ptr<QtBrowser> self = shared_from_this();
   // The engine closes the browser's window; its owner may still refuse.

@@ -95,6 +95,8 @@ class QtBrowser : public Browser,
 
   // Every browser that has not closed yet, by identifier.
   static const std::map<int, std::shared_ptr<QtBrowser>>& OpenBrowsers();
+  // Since a page's unload handlers last finished; -1 when none ever ran.
+  static int64_t MillisecondsSinceLastUnload();
 
   void Load(const std::string& url);
   QWebEnginePage* page() const { return page_; }

@@ -1,6 +1,7 @@
 // The engine's process entry, start-up and message loop over Qt WebEngine.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -36,6 +37,10 @@ namespace engine {
 namespace {
 
 QWebEngineProfile* g_profile = nullptr;
+
+// How long requests sent by unloading pages may take to leave before the profile
+// goes.
+constexpr int64_t kUnloadDrainMs = 1000;
 std::map<std::string, QtSchemeHandler*> g_scheme_handlers;
 
 class QtSchemeRegistrar : public SchemeRegistrar {
@@ -272,6 +277,15 @@ void Shutdown() {
   for (const auto& [id, browser] : browsers)
     browser->CloseBrowser(true);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  // What pages sent from their unload handlers (beacons) is still on its way, and
+  // goes with the profile's network context: give it a moment to leave.
+  const int64_t since_unload = QtBrowser::MillisecondsSinceLastUnload();
+  if (since_unload >= 0 && since_unload < kUnloadDrainMs) {
+    QEventLoop drain;
+    QTimer::singleShot(static_cast<int>(kUnloadDrainMs - since_unload), &drain,
+                       &QEventLoop::quit);
+    drain.exec();
+  }
   delete g_profile;
   g_profile = nullptr;
   g_scheme_handlers.clear();
