@@ -49,13 +49,12 @@ struct PopupFeatures {
 struct WindowInfo {
   void* parent_view = nullptr;  // a QWidget* in the Qt backend
   int x = 0, y = 0, width = 0, height = 0;
-  bool hidden = false;
 };
 
+// Web security is a start-up setting (Settings in engine.h): Chromium has it only
+// process-wide. Standalone images shrink to fit by the engine's default.
 struct BrowserSettings {
   bool universal_access_from_file_urls = false;
-  bool web_security_disabled = false;
-  bool image_shrink_standalone_to_fit = false;
 };
 
 class LifeSpanHandler {

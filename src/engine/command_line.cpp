@@ -27,14 +27,6 @@ CommandLine::CommandLine(int argc, const char* const* argv) {
   }
 }
 
-bool CommandLine::HasSwitch(const std::string& name) const {
-  for (const Switch& s : switches_) {
-    if (s.name == name)
-      return true;
-  }
-  return false;
-}
-
 std::string CommandLine::GetSwitchValue(const std::string& name) const {
   for (const Switch& s : switches_) {
     if (s.name == name)

@@ -16,7 +16,6 @@ class CommandLine {
   const std::string& GetProgram() const { return program_; }
   void SetProgram(const std::string& program) { program_ = program; }
 
-  bool HasSwitch(const std::string& name) const;
   // Empty when the switch is absent or has no value.
   std::string GetSwitchValue(const std::string& name) const;
   void AppendSwitch(const std::string& name);

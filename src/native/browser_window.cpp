@@ -22,10 +22,6 @@ bool BrowserWindow::SetFrameUsingName(const QString& name) {
   return !saved.isEmpty() && restoreGeometry(saved);
 }
 
-void BrowserWindow::PerformClose() {
-  close();
-}
-
 void BrowserWindow::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   if (!autosave_name_.isEmpty() && isVisible())
@@ -56,10 +52,4 @@ void BrowserWindow::SaveFrame() {
 
 KeyableWindow::KeyableWindow(Qt::WindowFlags flags) : BrowserWindow(flags) {
   setFocusPolicy(Qt::StrongFocus);
-}
-
-void KeyableWindow::PerformClose() {
-  // The close event asks the delegate in both cases; Qt, unlike AppKit, lets a
-  // frameless window close.
-  close();
 }

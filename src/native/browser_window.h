@@ -4,7 +4,8 @@
 // is the browser view, with an optional frame autosave name under which its
 // geometry is kept in the user's settings whenever it changes.
 // KeyableWindow is the class of popup windows: it may be frameless and still take
-// the keyboard focus, and its PerformClose works without a frame.
+// the keyboard focus. Closing either asks the window's delegate (through the
+// close event), with a frame or without.
 #ifndef SRC_NATIVE_BROWSER_WINDOW_H_
 #define SRC_NATIVE_BROWSER_WINDOW_H_
 
@@ -20,10 +21,6 @@ class BrowserWindow : public QWidget {
   void SetFrameAutosaveName(const QString& name);
   // Restores the geometry saved under |name|; false when there is none.
   bool SetFrameUsingName(const QString& name);
-
-  // The close button's action: asks the window's delegate (through the close
-  // event) whether to close.
-  virtual void PerformClose();
 
  protected:
   void moveEvent(QMoveEvent* event) override;
@@ -41,10 +38,6 @@ class KeyableWindow : public BrowserWindow {
   Q_OBJECT
  public:
   explicit KeyableWindow(Qt::WindowFlags flags = Qt::Window);
-
-  // A borderless window closes only when its delegate agrees; with a frame the
-  // close goes its usual way. Both reach the delegate through the close event.
-  void PerformClose() override;
 };
 
 #endif  // SRC_NATIVE_BROWSER_WINDOW_H_

@@ -73,8 +73,8 @@ void CreateMainWindow() {
 
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
-  settings.web_security_disabled = true;
-  settings.image_shrink_standalone_to_fit = true;
+  // Web security is off for the whole program (lumio_app_main.cpp); standalone
+  // images shrink to fit by the engine's default.
 
   auto* window = new BrowserWindow();
   window->setWindowTitle(QStringLiteral("Lumio"));
@@ -91,7 +91,6 @@ void CreateMainWindow() {
   window_info.parent_view = window;
   window_info.width = window->width();
   window_info.height = window->height();
-  window_info.hidden = true;
 
   g_main_window = window;
 

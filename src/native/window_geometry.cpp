@@ -28,5 +28,5 @@ Rect BottomLeftToTopLeft(const Rect& r, double primary_screen_height) {
 
 Rect TopLeftToBottomLeft(const Rect& r, double primary_screen_height) {
   // The flip is its own inverse.
-  return {r.x, primary_screen_height - (r.y + r.height), r.width, r.height};
+  return BottomLeftToTopLeft(r, primary_screen_height);
 }
