@@ -18,8 +18,9 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-base-dev-tools
   rapidjson-dev libzip-dev libxss-dev libx11-dev
 )
-# Running them: the engine's helper process, a GL driver and a font.
-packages+=(libqt6webenginecore6-bin libgl1-mesa-dri fonts-dejavu-core)
+# Running them: the engine's helper process, a GL driver and a font; xdg-open, which
+# Qt runs to hand links to the desktop's default browser or mail program.
+packages+=(libqt6webenginecore6-bin libgl1-mesa-dri fonts-dejavu-core xdg-utils)
 # scripts/run.sh without a display: Xvfb, xdpyinfo, a session bus, openbox, xdotool
 # to find the main window, and ImageMagick's import for the screenshot.
 packages+=(xvfb xkb-data x11-utils dbus openbox xdotool imagemagick)
@@ -29,6 +30,8 @@ if [ "$with_tests" -eq 1 ]; then
   # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).
   packages+=(xauth wmctrl dbus-x11 tint2 dunst)
   packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus)
+  # desktop-file-validate, for the autostart entry the program writes.
+  packages+=(desktop-file-utils)
 fi
 
 missing=()

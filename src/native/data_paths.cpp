@@ -13,17 +13,28 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
+// |xdg_value| when it is absolute, else |home_relative| below an absolute |home|.
+std::string BaseDirectory(const char* xdg_value,
+                          const char* home,
+                          const char* home_relative) {
+  if (IsAbsolute(xdg_value)) {
+    const std::string path = WithoutTrailingSlashes(xdg_value);
+    return path.empty() ? "/" : path;
+  }
+  // A relative $HOME would put our files below whatever the working folder is.
+  if (IsAbsolute(home))
+    return WithoutTrailingSlashes(home) + home_relative;
+  return {};
+}
+
 }  // namespace
 
 std::string UserDataHome(const char* xdg_data_home, const char* home) {
-  if (IsAbsolute(xdg_data_home)) {
-    const std::string path = WithoutTrailingSlashes(xdg_data_home);
-    return path.empty() ? "/" : path;
-  }
-  // A relative $HOME would put the cache below whatever the working folder is.
-  if (IsAbsolute(home))
-    return WithoutTrailingSlashes(home) + "/.local/share";
-  return {};
+  return BaseDirectory(xdg_data_home, home, "/.local/share");
+}
+
+std::string UserConfigHome(const char* xdg_config_home, const char* home) {
+  return BaseDirectory(xdg_config_home, home, "/.config");
 }
 
 std::string EngineCachePath(const std::string& data_home) {

@@ -24,6 +24,13 @@ TEST(DataPathsTest, NothingUsableGivesEmpty) {
   EXPECT_EQ("", UserDataHome("rel", "home"));
 }
 
+TEST(DataPathsTest, ConfigHomeFollowsTheSameRules) {
+  EXPECT_EQ("/conf", UserConfigHome("/conf/", "/home/u"));
+  EXPECT_EQ("/home/u/.config", UserConfigHome(nullptr, "/home/u"));
+  EXPECT_EQ("/home/u/.config", UserConfigHome("conf", "/home/u/"));
+  EXPECT_EQ("", UserConfigHome("conf", "home"));
+}
+
 TEST(DataPathsTest, CacheIsBelowTheDataHome) {
   EXPECT_EQ("/home/u/.local/share/Lumio/cache", EngineCachePath("/home/u/.local/share"));
   EXPECT_EQ("/data/Lumio/cache", EngineCachePath("/data/"));

@@ -1,0 +1,57 @@
+// Starting at login, after the freedesktop.org autostart specification: a desktop
+// entry in the user's autostart folder ($XDG_CONFIG_HOME/autostart) whose Exec starts
+// the program. Paths come in as arguments, so that tests can use any folder.
+//
+// An entry counts for |program| when it is a "*.desktop" file of the folder that is
+// not Hidden=true and whose Exec names |program| itself: the first argument of Exec,
+// a bare name looked up in |search_path| (as $PATH), resolved to its canonical path,
+// equals the canonical path of |program|. An entry left by a copy that was moved or
+// deleted names a path that resolves elsewhere or not at all, and does not count.
+// Entries are taken in the order of their file names.
+#ifndef SRC_NATIVE_AUTOSTART_H_
+#define SRC_NATIVE_AUTOSTART_H_
+
+#include <string>
+
+// The folder below the user's configuration home ("" when that is unknown).
+std::string AutostartDirectory(const std::string& config_home);
+
+// The keys of the "[Desktop Entry]" group that autostart decides by. |exec| has the
+// string escapes (\s \n \t \r \\) undone but its quoting kept.
+struct DesktopEntry {
+  std::string exec;
+  bool hidden = false;
+};
+DesktopEntry ParseDesktopEntry(const std::string& text);
+
+// The program an Exec value starts: its first argument, unquoted, with "%%" read as
+// "%"; "" when there is none or its quotes are not closed.
+std::string ExecProgram(const std::string& exec);
+
+// A complete desktop entry (desktop-file id "lumio") that starts |program| with no
+// arguments; Exec holds the path quoted, so spaces, quotes, "$", "%" and
+// backslashes in it survive.
+std::string AutostartEntryText(const std::string& program);
+
+// The path of the first entry that counts for |program|; "" when none does.
+std::string FindLoginItem(const std::string& directory,
+                          const std::string& program,
+                          const std::string& search_path);
+
+// Adds an entry for |program| unless one counts already, creating the folder when
+// needed. The entry is "lumio.desktop", or "lumio-2.desktop" and on when that name
+// holds an entry that starts another program; an entry there that would start
+// nothing (hidden, or naming a program that is gone) is replaced. The file appears
+// complete or not at all: it is written beside, then renamed. False when nothing
+// counts afterwards.
+bool RegisterLoginItem(const std::string& directory,
+                       const std::string& program,
+                       const std::string& search_path);
+
+// Removes the first entry that counts for |program|. False when one counted and
+// could not be removed.
+bool UnregisterLoginItem(const std::string& directory,
+                         const std::string& program,
+                         const std::string& search_path);
+
+#endif  // SRC_NATIVE_AUTOSTART_H_

@@ -1,0 +1,212 @@
+"""The operating-system commands, through the page, against the real desktop session."""
+
+import json
+import os
+import shutil
+import subprocess
+import time
+
+import lumio_session as ls
+
+IDLE_MONITOR = ("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
+                "org.gnome.Mutter.IdleMonitor")
+
+
+def command(app, name, /, **members):
+    members["command"] = name
+    return app.query(json.dumps(members))
+
+
+def ok(app, name, /, **members):
+    answer = command(app, name, **members)
+    assert answer.get("success") == "{}", (name, members, answer)
+
+
+def registered(app):
+    answer = command(app, "OrbitOSIsStartupAppRegistered")
+    return json.loads(answer["success"])["registered"]
+
+
+def idle_ms(app):
+    answer = json.loads(command(app, "OrbitOSGetUserIdleTime")["success"])
+    assert list(answer) == ["t"] and isinstance(answer["t"], int), answer
+    return answer["t"]
+
+
+def autostart_dir(app):
+    return os.path.join(app.user.config, "autostart")
+
+
+def desktop_files(app):
+    folder = autostart_dir(app)
+    return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+
+
+def exec_value(path):
+    with open(path, encoding="utf-8") as f:
+        lines = [line for line in f.read().splitlines() if line.startswith("Exec=")]
+    assert len(lines) == 1, lines
+    return lines[0][len("Exec="):]
+
+
+def assert_valid_desktop_file(path):
+    if shutil.which("desktop-file-validate") is None:
+        return  # desktop-file-utils is in the --test package set; not all hosts have it
+    result = subprocess.run(["desktop-file-validate", path], capture_output=True, text=True)
+    assert result.returncode == 0 and not result.stdout.strip(), result.stdout + result.stderr
+
+
+def test_register_is_registered_and_unregister_through_the_page(app):
+    program = os.path.realpath(app.app_path)
+    entry = os.path.join(autostart_dir(app), "lumio.desktop")
+    assert registered(app) is False
+
+    ok(app, "OrbitOSRegisterStartupApp")
+    assert desktop_files(app) == ["lumio.desktop"]
+    assert exec_value(entry) == '"%s"' % program
+    assert_valid_desktop_file(entry)
+    assert registered(app) is True
+
+    ok(app, "OrbitOSRegisterStartupApp")
+    assert desktop_files(app) == ["lumio.desktop"]
+
+    ok(app, "OrbitOSUnregisterStartupApp")
+    assert desktop_files(app) == []
+    assert registered(app) is False
+    ok(app, "OrbitOSUnregisterStartupApp")
+    assert desktop_files(app) == []
+
+
+def test_entries_of_other_copies_or_hidden_ones_do_not_count(app):
+    program = os.path.realpath(app.app_path)
+    os.makedirs(autostart_dir(app))
+    moved = os.path.join(autostart_dir(app), "moved.desktop")
+    with open(moved, "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Lumio\nExec=%s\n"
+                % os.path.join(app.root, "moved-away", "lumio-app"))
+    hidden = os.path.join(autostart_dir(app), "hidden.desktop")
+    with open(hidden, "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Lumio\nExec=%s\nHidden=true\n"
+                % program)
+    assert registered(app) is False
+
+    # Unregistering leaves entries that are not this program's alone.
+    ok(app, "OrbitOSUnregisterStartupApp")
+    assert desktop_files(app) == ["hidden.desktop", "moved.desktop"]
+
+    # A hand-written entry that names this program through a link counts.
+    os.symlink(program, os.path.join(app.root, "link-to-lumio"))
+    with open(moved, "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Lumio\nExec=%s --quiet\n"
+                % os.path.join(app.root, "link-to-lumio"))
+    assert registered(app) is True
+    ok(app, "OrbitOSUnregisterStartupApp")
+    assert desktop_files(app) == ["hidden.desktop"]
+
+
+def test_entry_quotes_a_path_with_spaces_quotes_and_dollars(desktop):
+    root = os.path.join(desktop.root, "it's \"odd\" $HOME 100%")
+    os.makedirs(root)
+    app = ls.Lumio(desktop, root)
+    try:
+        app.start()
+        app.wait_page_ready()
+        ok(app, "OrbitOSRegisterStartupApp")
+        entry = os.path.join(autostart_dir(app), "lumio.desktop")
+        assert desktop_files(app) == ["lumio.desktop"]
+        assert_valid_desktop_file(entry)
+        # The Desktop Entry quoting, then the string escape that doubles backslashes.
+        assert exec_value(entry) == '"%s"' % os.path.realpath(app.app_path).replace(
+            '"', '\\\\"').replace("$", "\\\\$").replace("%", "%%")
+        assert registered(app) is True
+    finally:
+        app.stop()
+
+
+def test_idle_time_grows_while_nothing_happens_and_drops_on_input(shown_app, desktop):
+    app = shown_app
+    first = idle_ms(app)
+    time.sleep(1.5)
+    second = idle_ms(app)
+    assert second - first >= 1400, (first, second)
+
+    desktop.x(["xdotool", "mousemove", "17", "23"])
+    desktop.x(["xdotool", "mousemove", "400", "300"])
+    third = idle_ms(app)
+    assert third < 1000 and third < second, (second, third)
+
+
+def start_idle_monitor(desktop, idle_time):
+    """A stand-in for GNOME's idle monitor on the session bus, answering |idle_time|.
+
+    Returns a function that changes the answer."""
+    import dbus
+    name, path, interface = IDLE_MONITOR
+    desktop.spawn_client(["/usr/bin/python3", "-m", "dbusmock", name, path, interface],
+                         "idle-monitor")
+    bus = dbus.bus.BusConnection(desktop.bus_address)
+    ls.wait_for(lambda: bus.name_has_owner(name), 15, what="the idle monitor on the bus")
+    mock = dbus.Interface(bus.get_object(name, path), "org.freedesktop.DBus.Mock")
+
+    def answer(value):
+        mock.AddMethod(interface, "GetIdletime", "", "t", "ret = dbus.UInt64(%d)" % value)
+    answer(idle_time)
+    return answer
+
+
+def test_idle_time_in_a_wayland_session_comes_from_the_idle_monitor(launch, desktop):
+    wayland = {"XDG_SESSION_TYPE": "wayland", "QT_QPA_PLATFORM": "xcb"}
+    # With no monitor on the bus, the X server answers instead.
+    app = launch(env=wayland)
+    app.wait_page_ready()
+    assert idle_ms(app) > 0
+    app.stop()
+
+    answer = start_idle_monitor(desktop, 424242)
+    app = launch(env=wayland)
+    app.wait_page_ready()
+    assert idle_ms(app) == 424242
+    # Beyond what the page's 32-bit answer holds.
+    answer(2 ** 40)
+    assert idle_ms(app) == 2 ** 31 - 1
+
+
+def fake_opener(root):
+    """A folder holding an `xdg-open` that records each call as one line of JSON."""
+    bin_dir = os.path.join(root, "fake-bin")
+    os.makedirs(bin_dir)
+    log = os.path.join(root, "opened.log")
+    script = os.path.join(bin_dir, "xdg-open")
+    with open(script, "w") as f:
+        f.write("#!/usr/bin/python3\nimport json, sys\n"
+                "with open(%r, 'a') as f:\n"
+                "    f.write(json.dumps(sys.argv[1:]) + '\\n')\n" % log)
+    os.chmod(script, 0o755)
+    return bin_dir, log
+
+
+def opened(log):
+    if not os.path.exists(log):
+        return []
+    with open(log) as f:
+        return [json.loads(line) for line in f.read().splitlines()]
+
+
+def test_open_external_browser_hands_only_web_and_mail_urls_to_the_desktop(launch, desktop):
+    bin_dir, log = fake_opener(desktop.root)
+    app = launch(env={"PATH": bin_dir + ":" + desktop.base_env()["PATH"]})
+    app.wait_page_ready()
+    for refused in ("file:///etc/passwd", "javascript:alert(1)", "smb://server/share",
+                    "app://lumio/index.html", "https://exa mple.com/", "http:///etc/passwd",
+                    "not a url", ""):
+        ok(app, "OrbitOSOpenExternalBrowser", url=refused)
+    ok(app, "OrbitOSOpenExternalBrowser")
+    web = "https://example.com/path?q=1#frag"
+    mail = "mailto:someone@example.com?subject=Hi"
+    ok(app, "OrbitOSOpenExternalBrowser", url=web)
+    ok(app, "OrbitOSOpenExternalBrowser", url=mail)
+    ls.wait_for(lambda: len(opened(log)) >= 2, 10,
+                what=lambda: "two calls of xdg-open (have %r)" % opened(log))
+    # The refused ones were asked for first; any call they made would be here by now.
+    ls.holds_for(lambda: len(opened(log)) == 2, 1.0, what="two calls of xdg-open and no more")
+    assert sorted(opened(log)) == sorted([[web], [mail]])
