@@ -5,11 +5,11 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "bridge/bridge_services.h"
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/browser_window.h"
 #include "native/main_window.h"
+#include "native/os_services.h"
 #include "native/prepared_popups.h"
 #include "native/window_delegate.h"
 #include "native/window_geometry.h"
@@ -53,7 +53,7 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
                                       const engine::PopupFeatures& features,
                                       engine::WindowInfo& window_info) {
   if (disposition != engine::WindowOpenDisposition::kNewPopup) {
-    OsService::Create()->OpenExternalBrowser(target_url);
+    OSOpenExternalBrowser(target_url);
     return true;
   }
   QWidget* opener_window = WindowOf(browser);
@@ -132,7 +132,7 @@ void OrbitClientNative::OnTitleChange(const std::shared_ptr<engine::Browser>& br
                                       const std::string& title) {
   QWidget* window = WindowOf(browser);
   if (window && window != GetPopupParentWindow())
-    window->setWindowTitle(QString::fromStdString(title));
+    window->setWindowTitle(ToQString(title));
 }
 
 void OrbitClientNative::OnFirstBrowserCreated(

@@ -874,3 +874,24 @@ class LocalWebServer:
     def __exit__(self, *exc):
         self._server.shutdown()
         self._server.server_close()
+
+
+def fake_opener(root):
+    """A folder holding an `xdg-open` that records each call as one line of JSON."""
+    bin_dir = os.path.join(root, "fake-bin")
+    os.makedirs(bin_dir)
+    log = os.path.join(root, "opened.log")
+    script = os.path.join(bin_dir, "xdg-open")
+    with open(script, "w") as f:
+        f.write("#!/usr/bin/python3\nimport json, sys\n"
+                "with open(%r, 'a') as f:\n"
+                "    f.write(json.dumps(sys.argv[1:]) + '\\n')\n" % log)
+    os.chmod(script, 0o755)
+    return bin_dir, log
+
+
+def opened(log):
+    if not os.path.exists(log):
+        return []
+    with open(log) as f:
+        return [json.loads(line) for line in f.read().splitlines()]

@@ -171,29 +171,8 @@ def test_idle_time_in_a_wayland_session_comes_from_the_idle_monitor(launch, desk
     assert idle_ms(app) == 2 ** 31 - 1
 
 
-def fake_opener(root):
-    """A folder holding an `xdg-open` that records each call as one line of JSON."""
-    bin_dir = os.path.join(root, "fake-bin")
-    os.makedirs(bin_dir)
-    log = os.path.join(root, "opened.log")
-    script = os.path.join(bin_dir, "xdg-open")
-    with open(script, "w") as f:
-        f.write("#!/usr/bin/python3\nimport json, sys\n"
-                "with open(%r, 'a') as f:\n"
-                "    f.write(json.dumps(sys.argv[1:]) + '\\n')\n" % log)
-    os.chmod(script, 0o755)
-    return bin_dir, log
-
-
-def opened(log):
-    if not os.path.exists(log):
-        return []
-    with open(log) as f:
-        return [json.loads(line) for line in f.read().splitlines()]
-
-
 def test_open_external_browser_hands_only_web_and_mail_urls_to_the_desktop(launch, desktop):
-    bin_dir, log = fake_opener(desktop.root)
+    bin_dir, log = ls.fake_opener(desktop.root)
     app = launch(env={"PATH": bin_dir + ":" + desktop.base_env()["PATH"]})
     app.wait_page_ready()
     for refused in ("file:///etc/passwd", "javascript:alert(1)", "smb://server/share",
@@ -205,8 +184,8 @@ def test_open_external_browser_hands_only_web_and_mail_urls_to_the_desktop(launc
     mail = "mailto:someone@example.com?subject=Hi"
     ok(app, "OrbitOSOpenExternalBrowser", url=web)
     ok(app, "OrbitOSOpenExternalBrowser", url=mail)
-    ls.wait_for(lambda: len(opened(log)) >= 2, 10,
-                what=lambda: "two calls of xdg-open (have %r)" % opened(log))
+    ls.wait_for(lambda: len(ls.opened(log)) >= 2, 10,
+                what=lambda: "two calls of xdg-open (have %r)" % ls.opened(log))
     # The refused ones were asked for first; any call they made would be here by now.
-    ls.holds_for(lambda: len(opened(log)) == 2, 1.0, what="two calls of xdg-open and no more")
-    assert sorted(opened(log)) == sorted([[web], [mail]])
+    ls.holds_for(lambda: len(ls.opened(log)) == 2, 1.0, what="two calls of xdg-open and no more")
+    assert sorted(ls.opened(log)) == sorted([[web], [mail]])

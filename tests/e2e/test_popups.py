@@ -103,15 +103,30 @@ def test_closing_a_popup_tells_the_page_and_hands_focus_back(shown_app, desktop)
     ls.wait_for(lambda: blank not in app.windows(), 10, what="the blank popup to go")
 
 
-def test_links_to_new_windows_open_no_window_of_ours(shown_app):
-    app = shown_app
+CLICK_LINK = """(function (href) {
+  var a = document.createElement('a');
+  a.href = href; a.target = '_blank'; a.textContent = 'out';
+  document.body.appendChild(a); a.click(); a.remove(); return true;
+})(%s)"""
+
+
+def test_links_to_new_windows_go_to_the_desktops_browser(launch, desktop):
+    bin_dir, log = ls.fake_opener(desktop.root)
+    app = launch(env={"PATH": bin_dir + ":" + desktop.base_env()["PATH"]})
+    app.wait_page_ready()
+    assert app.handshake().get("success")
     main = app.main_window()
-    app.devtools.evaluate("""
-      var a = document.createElement('a');
-      a.href = 'https://example.com/'; a.target = '_blank'; a.textContent = 'out';
-      document.body.appendChild(a); a.click(); true""")
-    app.devtools.evaluate("window.open('popup.html'); true")
-    ls.holds_for(lambda: app.windows() == [main], 2.0, what="no new window")
+    for refused in ("file:///etc/passwd", "javascript:alert(1)", "app://lumio/popup.html"):
+        app.devtools.evaluate(CLICK_LINK % json.dumps(refused))
+    web = "https://example.com/out?x=1"
+    app.devtools.evaluate(CLICK_LINK % json.dumps(web))
+    # window.open without popup features asks for a tab: the desktop's browser too.
+    app.devtools.evaluate("window.open('https://example.com/tab'); true")
+    ls.wait_for(lambda: len(ls.opened(log)) >= 2, 10,
+                what=lambda: "two calls of xdg-open (have %r)" % ls.opened(log))
+    ls.holds_for(lambda: app.windows() == [main] and len(ls.opened(log)) == 2, 1.0,
+                 what="no window of ours and no other call")
+    assert sorted(ls.opened(log)) == sorted([[web], ["https://example.com/tab"]])
 
 
 def test_quit_now_closes_popups_too_and_exits_zero(shown_app):
