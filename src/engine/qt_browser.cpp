@@ -15,6 +15,8 @@
 #include <QWebEngineView>
 
 #include "engine/message_router.h"
+#include "engine/qt_request_interceptor.h"
+#include "engine/qt_view.h"
 #include "engine/url_parts.h"
 
 namespace engine {
@@ -125,7 +127,8 @@ bool QtPage::acceptNavigationRequest(const QUrl& url,
                                      NavigationType type,
                                      bool is_main_frame) {
   auto browser = browser_.lock();
-  return !browser || browser->OnBeforeBrowse(url, is_main_frame);
+  return !browser ||
+         browser->OnBeforeBrowse(url, is_main_frame, type == NavigationTypeRedirect);
 }
 
 // QtBrowser
@@ -153,9 +156,11 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
       std::make_unique<FrameTable>(std::weak_ptr<DocumentScriptRunner>(browser));
 
   auto* parent = static_cast<QWidget*>(window_info.parent_view);
-  browser->view_ = new QWebEngineView(parent);
+  browser->view_ = new QtView(parent, browser);
   browser->page_ = new QtPage(profile, browser->view_, browser);
   browser->view_->setPage(browser->page_);
+  browser->page_->setUrlRequestInterceptor(
+      new QtRequestInterceptor(browser, browser->page_));
   if (parent && parent->layout()) {
     parent->layout()->addWidget(browser->view_);
   } else if (window_info.width > 0 && window_info.height > 0) {
@@ -512,7 +517,7 @@ void QtBrowser::OnFrameAddress(const std::string& url,
     handler->OnAddressChange(shared_from_this(), frame, url);
 }
 
-bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame) {
+bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redirect) {
   if (closed_)
     return false;
   std::shared_ptr<QtBrowser> self = shared_from_this();
@@ -525,7 +530,7 @@ bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame) {
   }
   URLRequest request(UrlText(url));
   if (auto handler = client_->GetRequestHandler())
-    return !handler->OnBeforeBrowse(self, frame, request, false);
+    return !handler->OnBeforeBrowse(self, frame, request, is_redirect);
   return true;
 }
 
