@@ -29,6 +29,8 @@ if [ "$with_tests" -eq 1 ]; then
   # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).
   packages+=(xauth wmctrl dbus-x11 tint2 dunst)
   packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus)
+  # Self-signed certificates for the https test servers.
+  packages+=(openssl)
 fi
 
 missing=()
