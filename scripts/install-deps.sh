@@ -32,6 +32,8 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus)
   # desktop-file-validate, for the autostart entry the program writes.
   packages+=(desktop-file-utils)
+  # Self-signed certificates for the https test servers.
+  packages+=(openssl)
 fi
 
 missing=()

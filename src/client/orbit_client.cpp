@@ -5,6 +5,23 @@
 #include "bridge/bridge_router.h"
 #include "bridge/page_event.h"
 
+namespace {
+
+// The URL rules compare the UTF-8 text of the URL exactly, case included.
+
+bool IsFileURL(const std::string& url) {
+  return url.rfind("file:", 0) == 0;
+}
+
+// The error-reporting service, reached over https only.
+bool IsErrorReportingURL(const std::string& url) {
+  return url.rfind("https://", 0) == 0 && url.find("sentry") != std::string::npos;
+}
+
+constexpr char kRefererHeader[] = "Referer";
+
+}  // namespace
+
 OrbitClient::OrbitClient() = default;
 
 OrbitClient::~OrbitClient() {
@@ -100,9 +117,64 @@ bool OrbitClient::OnBeforeBrowse(const std::shared_ptr<engine::Browser>& browser
                                  const std::shared_ptr<engine::Frame>& frame,
                                  const engine::Request& request,
                                  bool is_redirect) {
+  // Local files are not the pages' business, whichever frame asks and however
+  // (a link, a script, a redirect, a file dropped on the page). The navigation
+  // never happens, so the router keeps the page's queries.
+  if (IsFileURL(request.GetURL()))
+    return true;
   if (router_)
     router_->OnBeforeBrowse(browser, frame);
   return false;
+}
+
+engine::ReturnValue OrbitClient::OnBeforeResourceLoad(
+    const std::shared_ptr<engine::Browser>& browser,
+    const std::shared_ptr<engine::Frame>& frame,
+    engine::Request& request) {
+  if (!IsErrorReportingURL(request.GetURL()))
+    return engine::ReturnValue::kContinue;
+  // The service tells reports apart by the page that sent them. A frame whose
+  // address is unknown names nothing.
+  const std::string frame_url = frame ? frame->GetURL() : std::string();
+  if (frame_url.empty())
+    return engine::ReturnValue::kContinue;
+  engine::HeaderMap headers;
+  request.GetHeaderMap(headers);
+  if (headers.find(kRefererHeader) != headers.end())
+    return engine::ReturnValue::kContinue;
+  headers.emplace(kRefererHeader, frame_url);
+  request.SetHeaderMap(headers);
+  return engine::ReturnValue::kContinue;
+}
+
+void OrbitClient::OnBeforeDownload(
+    const std::shared_ptr<engine::Browser>& browser,
+    const engine::DownloadItem& download_item,
+    const std::string& suggested_name,
+    const std::shared_ptr<engine::BeforeDownloadCallback>& callback) {
+  // Nothing is saved where the user has not chosen.
+  callback->Continue(std::string(), /*show_dialog=*/true);
+}
+
+void OrbitClient::OnBeforeContextMenu(const std::shared_ptr<engine::Browser>& browser,
+                                      const std::shared_ptr<engine::Frame>& frame,
+                                      const engine::ContextMenuParams& params,
+                                      engine::MenuModel& model) {
+  // Cut, copy and paste where they apply; the rest of the engine's menu (back,
+  // reload, view source, save image) belongs to a browser, not to this window.
+  if (params.IsEditable() || !params.GetSelectionText().empty())
+    return;
+  model.Clear();
+}
+
+bool OrbitClient::OnDragEnter(const std::shared_ptr<engine::Browser>& browser,
+                              const engine::DragData& drag_data,
+                              engine::DragOperationsMask mask) {
+  // Only the oldest open browser takes drops: the main one while it is open, so
+  // never a popup beside it.
+  if (browser_list_.empty())
+    return true;
+  return !browser_list_.front()->IsSame(browser);
 }
 
 void OrbitClient::OnRenderProcessTerminated(

@@ -6,8 +6,15 @@
 // queries through the bridge command table, and tells the page when a browser
 // closes or an address changes. The platform subclass supplies the two hooks.
 //
+// It also narrows what the engine would allow, for a desktop window rather than a
+// browser: no frame navigates to a "file:" URL; requests to the error-reporting
+// service (https, "sentry" in the URL) name their frame in a "Referer" header;
+// every download asks for its place; a context menu only over editable fields or
+// selected text; only the oldest open browser (the main one) accepts drags.
+//
 // Lifetime: held by std::shared_ptr; the engine holds a reference for every browser
-// that uses it. Every method runs on the UI thread.
+// that uses it. Every method runs on the UI thread, except OnBeforeResourceLoad,
+// which may run on another thread and touches no state of the client.
 #ifndef SRC_CLIENT_ORBIT_CLIENT_H_
 #define SRC_CLIENT_ORBIT_CLIENT_H_
 
@@ -61,8 +68,30 @@ class OrbitClient : public engine::Client,
                       const std::shared_ptr<engine::Frame>& frame,
                       const engine::Request& request,
                       bool is_redirect) override;
+  engine::ReturnValue OnBeforeResourceLoad(
+      const std::shared_ptr<engine::Browser>& browser,
+      const std::shared_ptr<engine::Frame>& frame,
+      engine::Request& request) override;
   void OnRenderProcessTerminated(const std::shared_ptr<engine::Browser>& browser,
                                  engine::TerminationStatus status) override;
+
+  // DownloadHandler
+  void OnBeforeDownload(
+      const std::shared_ptr<engine::Browser>& browser,
+      const engine::DownloadItem& download_item,
+      const std::string& suggested_name,
+      const std::shared_ptr<engine::BeforeDownloadCallback>& callback) override;
+
+  // ContextMenuHandler
+  void OnBeforeContextMenu(const std::shared_ptr<engine::Browser>& browser,
+                           const std::shared_ptr<engine::Frame>& frame,
+                           const engine::ContextMenuParams& params,
+                           engine::MenuModel& model) override;
+
+  // DragHandler
+  bool OnDragEnter(const std::shared_ptr<engine::Browser>& browser,
+                   const engine::DragData& drag_data,
+                   engine::DragOperationsMask mask) override;
 
   // DisplayHandler
   void OnAddressChange(const std::shared_ptr<engine::Browser>& browser,

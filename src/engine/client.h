@@ -5,19 +5,27 @@
 #ifndef SRC_ENGINE_CLIENT_H_
 #define SRC_ENGINE_CLIENT_H_
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/browser.h"
 
 namespace engine {
 
+// A request's headers: name to value, names compared exactly; a name may repeat.
+using HeaderMap = std::multimap<std::string, std::string>;
+
 class Request {
  public:
   virtual ~Request() = default;
   virtual std::string GetURL() const = 0;
-  virtual std::string GetHeader(const std::string& name) const { return {}; }
-  virtual void SetHeader(const std::string& name, const std::string& value) {}
+  // The headers the request carries so far, as far as the engine can tell.
+  virtual void GetHeaderMap(HeaderMap& headers) const { headers.clear(); }
+  // Replaces the request's headers with |headers|.
+  virtual void SetHeaderMap(const HeaderMap& headers) {}
 };
 
 // A request known only by its address.
@@ -91,15 +99,27 @@ class DisplayHandler {
 
 enum class TerminationStatus { kAbnormal, kKilled, kCrashed };
 
+// What becomes of a request after OnBeforeResourceLoad.
+enum class ReturnValue { kCancel, kContinue };
+
 class RequestHandler {
  public:
   virtual ~RequestHandler() = default;
-  // Return true to cancel the navigation.
+  // A frame is about to navigate, redirects included. Return true to cancel the
+  // navigation.
   virtual bool OnBeforeBrowse(const std::shared_ptr<Browser>& browser,
                               const std::shared_ptr<Frame>& frame,
                               const Request& request,
                               bool is_redirect) {
     return false;
+  }
+  // A request of |frame| (a navigation or a resource) is about to be sent; its
+  // headers may still change. CEF calls this on its IO thread and the Qt backend
+  // on the UI thread, so implementations read only their arguments.
+  virtual ReturnValue OnBeforeResourceLoad(const std::shared_ptr<Browser>& browser,
+                                           const std::shared_ptr<Frame>& frame,
+                                           Request& request) {
+    return ReturnValue::kContinue;
   }
   virtual void OnRenderProcessTerminated(const std::shared_ptr<Browser>& browser,
                                          TerminationStatus status) {}
@@ -109,22 +129,101 @@ class LoadHandler {
  public:
   virtual ~LoadHandler() = default;
 };
+
+// No method: no key event is taken from the page, so the engine and the page
+// see every key.
 class KeyboardHandler {
  public:
   virtual ~KeyboardHandler() = default;
 };
+
+class DownloadItem {
+ public:
+  virtual ~DownloadItem() = default;
+  virtual std::string GetURL() const = 0;
+  virtual std::string GetMimeType() const = 0;
+};
+
+class BeforeDownloadCallback {
+ public:
+  virtual ~BeforeDownloadCallback() = default;
+  // Lets the download go ahead into |download_path| (a full file path; empty for
+  // the suggested name in the engine's download folder). With |show_dialog| the
+  // engine first shows its save dialog, starting there; cancelling the dialog
+  // cancels the download.
+  virtual void Continue(const std::string& download_path, bool show_dialog) = 0;
+};
+
 class DownloadHandler {
  public:
   virtual ~DownloadHandler() = default;
+  // A download is about to start. It is cancelled unless the handler calls
+  // |callback|'s Continue before it returns (Qt asks for the decision at once).
+  virtual void OnBeforeDownload(const std::shared_ptr<Browser>& browser,
+                                const DownloadItem& download_item,
+                                const std::string& suggested_name,
+                                const std::shared_ptr<BeforeDownloadCallback>& callback) {
+  }
 };
+
+// Where the user asked for a context menu.
+class ContextMenuParams {
+ public:
+  virtual ~ContextMenuParams() = default;
+  // Over a field the user can type in.
+  virtual bool IsEditable() const = 0;
+  // The selected text, empty when nothing is selected.
+  virtual std::string GetSelectionText() const = 0;
+};
+
+// The items of the menu about to be shown; a menu left empty is not shown.
+class MenuModel {
+ public:
+  virtual ~MenuModel() = default;
+  virtual size_t GetCount() const = 0;
+  virtual bool Clear() = 0;
+};
+
 class ContextMenuHandler {
  public:
   virtual ~ContextMenuHandler() = default;
+  // The engine's menu for |params| is about to be shown; the handler may change
+  // |model|.
+  virtual void OnBeforeContextMenu(const std::shared_ptr<Browser>& browser,
+                                   const std::shared_ptr<Frame>& frame,
+                                   const ContextMenuParams& params,
+                                   MenuModel& model) {}
 };
+
+// What a drag carries.
+class DragData {
+ public:
+  virtual ~DragData() = default;
+  virtual bool IsFile() const = 0;
+  virtual std::vector<std::string> GetFileNames() const = 0;
+};
+
+// Operations the drag source allows (a bit mask).
+using DragOperationsMask = uint32_t;
+constexpr DragOperationsMask kDragOperationNone = 0;
+constexpr DragOperationsMask kDragOperationCopy = 1;
+constexpr DragOperationsMask kDragOperationLink = 2;
+constexpr DragOperationsMask kDragOperationMove = 16;
+
 class DragHandler {
  public:
   virtual ~DragHandler() = default;
+  // A drag enters the browser's view. Return true to refuse it: the page then
+  // sees nothing of it and nothing can be dropped there.
+  virtual bool OnDragEnter(const std::shared_ptr<Browser>& browser,
+                           const DragData& drag_data,
+                           DragOperationsMask mask) {
+    return false;
+  }
 };
+
+// No method: the engine shows its own alert, confirm, prompt and leave-page
+// dialogs.
 class JSDialogHandler {
  public:
   virtual ~JSDialogHandler() = default;

@@ -18,6 +18,8 @@
 #include <QWebEngineView>
 
 #include "engine/message_router.h"
+#include "engine/qt_request_interceptor.h"
+#include "engine/qt_view.h"
 #include "engine/url_parts.h"
 
 namespace engine {
@@ -135,7 +137,8 @@ bool QtPage::acceptNavigationRequest(const QUrl& url,
                                      NavigationType type,
                                      bool is_main_frame) {
   auto browser = browser_.lock();
-  return !browser || browser->OnBeforeBrowse(url, is_main_frame);
+  return !browser ||
+         browser->OnBeforeBrowse(url, is_main_frame, type == NavigationTypeRedirect);
 }
 
 // QtBrowser
@@ -196,9 +199,11 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   browser->frames_ =
       std::make_unique<FrameTable>(std::weak_ptr<DocumentScriptRunner>(browser));
   // Without a parent until Attach places it.
-  browser->view_ = new QWebEngineView();
+  browser->view_ = new QtView(nullptr, browser);
   browser->page_ = new QtPage(profile, browser->view_, browser);
   browser->view_->setPage(browser->page_);
+  browser->page_->setUrlRequestInterceptor(
+      new QtRequestInterceptor(browser, browser->page_));
 
   // Universal access for local content: the program's own pages may call any
   // server. Web security as a whole is a start-up switch (engine.h).
@@ -655,7 +660,7 @@ void QtBrowser::OnFrameAddress(const std::string& url,
     handler->OnAddressChange(shared_from_this(), frame, url);
 }
 
-bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame) {
+bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redirect) {
   if (closed_)
     return false;
   std::shared_ptr<QtBrowser> self = shared_from_this();
@@ -668,7 +673,7 @@ bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame) {
   }
   URLRequest request(UrlText(url));
   if (auto handler = client_->GetRequestHandler())
-    return !handler->OnBeforeBrowse(self, frame, request, false);
+    return !handler->OnBeforeBrowse(self, frame, request, is_redirect);
   return true;
 }
 

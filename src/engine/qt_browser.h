@@ -135,7 +135,8 @@ class QtBrowser : public Browser,
   void OnFrameAddress(const std::string& url,
                       const std::string& sender_origin,
                       const std::string& name);
-  bool OnBeforeBrowse(const QUrl& url, bool is_main_frame);
+  // From acceptNavigationRequest: true lets the navigation go ahead.
+  bool OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redirect);
 
  private:
   QtBrowser(int id, std::shared_ptr<Client> client);

@@ -24,6 +24,7 @@
 #include "engine/engine.h"
 #include "engine/page_script.h"
 #include "engine/qt_browser.h"
+#include "engine/qt_download.h"
 #include "engine/qt_scheme_handler.h"
 #include "engine/user_agent.h"
 
@@ -210,6 +211,8 @@ bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
   }
   if (!settings.locale.empty())
     g_profile->setHttpAcceptLanguage(QString::fromStdString(settings.locale));
+  QObject::connect(g_profile, &QWebEngineProfile::downloadRequested, g_profile,
+                   &HandleDownloadRequest);
 
   // The router first: the page's stub hands it its port as soon as it runs.
   QWebEngineScript router;

@@ -812,19 +812,35 @@ class RequestProbe:
         return self.seen[before]
 
 
+def self_signed_certificate(folder):
+    """(certificate, key) files of a new self-signed certificate for 127.0.0.1."""
+    cert = os.path.join(folder, "cert.pem")
+    key = os.path.join(folder, "key.pem")
+    if not os.path.exists(cert):
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                        "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1",
+                        "-addext", "subjectAltName=IP:127.0.0.1"],
+                       check=True, capture_output=True, timeout=60)
+    return cert, key
+
+
 class LocalWebServer:
     """A loopback HTTP server of another origin than the app's.
 
     Serves |pages| (path -> (content type, bytes)) with no CORS headers at all,
     answers 404 to anything else, and records every request it gets as
-    (method, path, body).
+    (method, path, body), and its headers in |seen_headers| as (path, {name: value}).
+
+    With |tls_dir| it speaks https, with a self-signed certificate made there:
+    the engine accepts it only when told to ignore certificate errors.
     """
 
-    def __init__(self, pages=None):
+    def __init__(self, pages=None, tls_dir=None):
         import http.server
         import threading
         self.pages = dict(pages or {})
         requests = self.requests = []
+        seen_headers = self.seen_headers = []
         pages_ = self.pages
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -832,6 +848,7 @@ class LocalWebServer:
                 length = int(self.headers.get("Content-Length") or 0)
                 body = self.rfile.read(length) if length else b""
                 requests.append((self.command, self.path, body))
+                seen_headers.append((self.path, dict(self.headers)))
 
             def do_GET(self):
                 self._record()
@@ -855,17 +872,31 @@ class LocalWebServer:
                 pass
 
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.scheme = "http"
+        if tls_dir is not None:
+            import ssl
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(*self_signed_certificate(tls_dir))
+            self._server.socket = context.wrap_socket(self._server.socket, server_side=True)
+            self.scheme = "https"
         self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
 
     @property
     def origin(self):
-        return "http://127.0.0.1:%d" % self._server.server_address[1]
+        return "%s://127.0.0.1:%d" % (self.scheme, self._server.server_address[1])
 
     def url(self, path):
         return self.origin + path
 
     def received(self, method, path):
         return [r for r in list(self.requests) if r[0] == method and r[1] == path]
+
+    def headers_of(self, path, timeout=10):
+        """The headers of the first request for |path|, waiting for it to come."""
+        def find():
+            return next((h for p, h in list(self.seen_headers) if p == path), None)
+        return wait_for(find, timeout, what=lambda: "a request for %s (got %r)"
+                        % (path, [p for p, _ in list(self.seen_headers)]))
 
     def __enter__(self):
         self._thread.start()

@@ -156,20 +156,77 @@ class FakeRouterCallback : public engine::MessageRouter::Callback {
 
 class FakeRequest : public engine::Request {
  public:
-  explicit FakeRequest(std::string url) : url_(std::move(url)) {}
+  explicit FakeRequest(std::string url, engine::HeaderMap headers = {})
+      : url_(std::move(url)), headers_(std::move(headers)) {}
+
+  const engine::HeaderMap& headers() const { return headers_; }
+  int set_header_map_calls() const { return set_header_map_calls_; }
 
   std::string GetURL() const override { return url_; }
-  std::string GetHeader(const std::string& name) const override {
-    auto it = headers_.find(name);
-    return it == headers_.end() ? std::string() : it->second;
-  }
-  void SetHeader(const std::string& name, const std::string& value) override {
-    headers_[name] = value;
+  void GetHeaderMap(engine::HeaderMap& headers) const override { headers = headers_; }
+  void SetHeaderMap(const engine::HeaderMap& headers) override {
+    headers_ = headers;
+    ++set_header_map_calls_;
   }
 
  private:
   std::string url_;
-  std::map<std::string, std::string> headers_;
+  engine::HeaderMap headers_;
+  int set_header_map_calls_ = 0;
+};
+
+class FakeDownloadItem : public engine::DownloadItem {
+ public:
+  std::string GetURL() const override { return "app://lumio/report.pdf"; }
+  std::string GetMimeType() const override { return "application/pdf"; }
+};
+
+class FakeDownloadCallback : public engine::BeforeDownloadCallback {
+ public:
+  struct Call {
+    std::string download_path;
+    bool show_dialog;
+  };
+  const std::vector<Call>& calls() const { return calls_; }
+
+  void Continue(const std::string& download_path, bool show_dialog) override {
+    calls_.push_back({download_path, show_dialog});
+  }
+
+ private:
+  std::vector<Call> calls_;
+};
+
+class FakeContextMenuParams : public engine::ContextMenuParams {
+ public:
+  FakeContextMenuParams(bool editable, std::string selection)
+      : editable_(editable), selection_(std::move(selection)) {}
+  bool IsEditable() const override { return editable_; }
+  std::string GetSelectionText() const override { return selection_; }
+
+ private:
+  bool editable_;
+  std::string selection_;
+};
+
+// A menu of |count| items until cleared.
+class FakeMenuModel : public engine::MenuModel {
+ public:
+  explicit FakeMenuModel(size_t count = 3) : count_(count) {}
+  size_t GetCount() const override { return count_; }
+  bool Clear() override {
+    count_ = 0;
+    return true;
+  }
+
+ private:
+  size_t count_;
+};
+
+class FakeDragData : public engine::DragData {
+ public:
+  bool IsFile() const override { return true; }
+  std::vector<std::string> GetFileNames() const override { return {"/tmp/notes.txt"}; }
 };
 
 #endif  // TESTS_UNIT_FAKES_H_

@@ -1,0 +1,30 @@
+// The view that shows a browser's page: asks the client before the engine's
+// context menu appears and before a drag may enter.
+#ifndef SRC_ENGINE_QT_VIEW_H_
+#define SRC_ENGINE_QT_VIEW_H_
+
+#include <QWebEngineView>
+#include <memory>
+
+namespace engine {
+
+class QtBrowser;
+
+class QtView : public QWebEngineView {
+  Q_OBJECT
+ public:
+  QtView(QWidget* parent, std::weak_ptr<QtBrowser> browser)
+      : QWebEngineView(parent), browser_(std::move(browser)) {}
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+
+ private:
+  // The view may outlive its browser by a turn of the event loop.
+  std::weak_ptr<QtBrowser> browser_;
+};
+
+}  // namespace engine
+
+#endif  // SRC_ENGINE_QT_VIEW_H_
