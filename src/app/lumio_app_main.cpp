@@ -4,9 +4,14 @@
 #include <filesystem>
 #include <memory>
 
+#include <QMetaObject>
+
+#include "app/app_quit.h"
+#include "app/ob_app_delegate.h"
 #include "app/ob_application.h"
 #include "app/orbit_app.h"
 #include "app/termination_signals.h"
+#include "bridge/bridge_router.h"
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/data_paths.h"
@@ -47,6 +52,9 @@ int main(int argc, char** argv) {
       engine::PrepareBrowserProcess(argc, argv, settings, app);
   auto application =
       std::make_unique<OBApplication>(arguments->argc(), arguments->argv());
+  OBAppDelegate delegate;
+
+  CatchTerminationSignals();
 
   engine::Initialize(settings, app);
 
@@ -57,10 +65,19 @@ int main(int argc, char** argv) {
   auto factory = std::make_shared<OrbitZipArchiveSchemeHandlerFactory>(archive);
   engine::RegisterSchemeHandlerFactory("app", "lumio", factory);
 
-  InstallTerminationHandler([] { CloseAllBrowsers(); });
+  OBApplication* shared_application = application.get();
+  QMetaObject::invokeMethod(
+      &delegate,
+      [&delegate, shared_application] { delegate.createApplication(shared_application); },
+      Qt::QueuedConnection);
+  DeliverTerminationSignals([shared_application] { shared_application->terminate(); });
 
   engine::RunMessageLoop();
 
+  // The native services, the tray icon among them, go while the application object
+  // still exists.
+  AppMessageLoopEnded();
+  GetBridgeCommandTable().clear();
   CloseAllBrowsers();
   engine::Shutdown();
   application.reset();

@@ -271,9 +271,11 @@ void RunMessageLoop() {
 }
 
 void QuitMessageLoop() {
-  // Queued, so that a quit asked for before the loop runs still ends it.
+  // Queued, so that a quit asked for before the loop runs still ends it. exit, not
+  // quit: QCoreApplication::quit is a request that the application may turn down.
   if (qApp)
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void Shutdown() {
