@@ -1,12 +1,19 @@
 // lumio-app: the program the user starts. Runs the engine's browser process, owns
 // every window and native service, and lives until the last browser has closed.
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 
+#include <QMetaObject>
+
+#include "app/app_quit.h"
+#include "app/ob_app_delegate.h"
 #include "app/ob_application.h"
 #include "app/orbit_app.h"
+#include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "bridge/bridge_router.h"
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/data_paths.h"
@@ -47,6 +54,31 @@ int main(int argc, char** argv) {
       engine::PrepareBrowserProcess(argc, argv, settings, app);
   auto application =
       std::make_unique<OBApplication>(arguments->argc(), arguments->argv());
+  OBAppDelegate delegate;
+
+  // Before the engine starts: a second lumio-app must never touch the cache of
+  // the first.
+  auto instance =
+      std::make_unique<SingleInstance>(QString::fromStdString(settings.cache_path));
+  switch (instance->ClaimOrHandOver([&delegate] {
+    if (AppIsQuitting())
+      return false;
+    delegate.applicationShouldHandleReopen();
+    return true;
+  })) {
+    case SingleInstance::Claim::kFirst:
+      break;
+    case SingleInstance::Claim::kHandedOver:
+      return 0;
+    case SingleInstance::Claim::kUnreachable:
+      std::fprintf(stderr,
+                   "lumio-app: Lumio is running already and does not answer; "
+                   "not starting another on %s\n",
+                   settings.cache_path.c_str());
+      return 1;
+  }
+  // From here on a signal quits in order; until here it simply ends the process.
+  CatchTerminationSignals();
 
   engine::Initialize(settings, app);
 
@@ -57,12 +89,23 @@ int main(int argc, char** argv) {
   auto factory = std::make_shared<OrbitZipArchiveSchemeHandlerFactory>(archive);
   engine::RegisterSchemeHandlerFactory("app", "lumio", factory);
 
-  InstallTerminationHandler([] { CloseAllBrowsers(); });
+  OBApplication* shared_application = application.get();
+  QMetaObject::invokeMethod(
+      &delegate,
+      [&delegate, shared_application] { delegate.createApplication(shared_application); },
+      Qt::QueuedConnection);
+  DeliverTerminationSignals([shared_application] { shared_application->terminate(); });
 
   engine::RunMessageLoop();
 
+  // The native services, the tray icon among them, go while the application object
+  // still exists.
+  AppMessageLoopEnded();
+  GetBridgeCommandTable().clear();
   CloseAllBrowsers();
   engine::Shutdown();
+  // The cache is closed: another lumio-app may have it now.
+  instance.reset();
   application.reset();
   return 0;
 }

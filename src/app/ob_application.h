@@ -1,13 +1,33 @@
-// The program's application object.
+// The program's application object. Whatever asks it to end (the Quit shortcut, a
+// termination signal, the session manager, QCoreApplication::quit from anywhere,
+// such as a tray menu) reaches the delegate's quit sequence instead; the message
+// loop ends only when the last browser has closed. Closing or hiding the last
+// window does not end the program.
 #ifndef SRC_APP_OB_APPLICATION_H_
 #define SRC_APP_OB_APPLICATION_H_
 
 #include <QApplication>
 
+class OBAppDelegate;
+
 class OBApplication : public QApplication {
   Q_OBJECT
  public:
   OBApplication(int& argc, char** argv);
+
+  // The delegate is not owned. A request to terminate made before it is set waits
+  // for it.
+  void setDelegate(OBAppDelegate* delegate);
+
+  // Hands the request to the delegate; never ends the loop itself.
+  void terminate();
+
+ protected:
+  bool event(QEvent* event) override;
+
+ private:
+  OBAppDelegate* delegate_ = nullptr;
+  bool termination_pending_ = false;
 };
 
 #endif  // SRC_APP_OB_APPLICATION_H_

@@ -1,5 +1,6 @@
 #include "app/orbit_app.h"
 
+#include "app/app_quit.h"
 #include "bridge/bridge_commands.h"
 #include "bridge/bridge_services.h"
 #include "native/main_window.h"
@@ -27,6 +28,7 @@ void OrbitApp::OnContextInitialized() {
   services.window = WindowService::Create();
   services.app = AppService::Create();
   services.tray = TrayService::Create();
+  AppSetTrayService(services.tray);
   services.os = OsService::Create();
   services.popup = PopupService::Create();
   RegisterBridgeCommands(services);

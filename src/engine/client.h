@@ -227,6 +227,13 @@ class DragHandler {
 class JSDialogHandler {
  public:
   virtual ~JSDialogHandler() = default;
+  // The page asks to stay while its browser is asked to close (its beforeunload
+  // handler cancelled the event). Return true and set |leave| to answer without
+  // asking; false lets the engine ask the user. UI thread.
+  virtual bool OnBeforeUnloadDialog(const std::shared_ptr<Browser>& browser,
+                                    bool& leave) {
+    return false;
+  }
 };
 
 class Client {

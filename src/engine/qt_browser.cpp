@@ -470,12 +470,17 @@ void QtBrowser::OnCloseAnswer(int question, bool page_asks_to_stay) {
     return;
   close_question_ = 0;
   if (page_asks_to_stay && view_) {
-    const auto choice = QMessageBox::question(
-        view_->window(), QStringLiteral("Leave page?"),
-        QStringLiteral("Changes you made may not be saved."),
-        QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::Cancel),
-        QMessageBox::Cancel);
-    if (choice != QMessageBox::Yes || closed_)
+    bool leave = false;
+    auto handler = client_->GetJSDialogHandler();
+    if (!handler || !handler->OnBeforeUnloadDialog(shared_from_this(), leave)) {
+      const auto choice = QMessageBox::question(
+          view_->window(), QStringLiteral("Leave page?"),
+          QStringLiteral("Changes you made may not be saved."),
+          QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::Cancel),
+          QMessageBox::Cancel);
+      leave = choice == QMessageBox::Yes;
+    }
+    if (!leave || closed_)
       return;
   }
   OnCloseRequested(/*run_unload_handlers=*/true);

@@ -131,6 +131,16 @@ int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app) {
   for (const std::string& arg : args)
     pointers.push_back(arg.c_str());
   pointers.push_back(nullptr);
+  // The engine finds its resources, locales and ICU data through the application
+  // object, and without one Qt complains on stderr. It gets arguments of its own:
+  // Chromium may rewrite its argv in place to set the process title.
+  std::vector<std::string> app_args = args;
+  std::vector<char*> app_pointers;
+  for (std::string& arg : app_args)
+    app_pointers.push_back(arg.data());
+  app_pointers.push_back(nullptr);
+  int app_argc = static_cast<int>(app_args.size());
+  QCoreApplication application(app_argc, app_pointers.data());
   return QtWebEngineCore::processMain(static_cast<int>(args.size()), pointers.data());
 }
 
@@ -269,9 +279,11 @@ void RunMessageLoop() {
 }
 
 void QuitMessageLoop() {
-  // Queued, so that a quit asked for before the loop runs still ends it.
+  // Queued, so that a quit asked for before the loop runs still ends it. exit, not
+  // quit: QCoreApplication::quit is a request that the application may turn down.
   if (qApp)
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void Shutdown() {

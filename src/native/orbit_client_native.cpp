@@ -135,6 +135,18 @@ void OrbitClientNative::OnTitleChange(const std::shared_ptr<engine::Browser>& br
     window->setWindowTitle(ToQString(title));
 }
 
+bool OrbitClientNative::OnBeforeUnloadDialog(
+    const std::shared_ptr<engine::Browser>& browser,
+    bool& leave) {
+  // A quit is not called off: a page that asks to stay would otherwise keep a
+  // hidden program alive that no further quit can end. The page had its grace
+  // period to save its work.
+  if (!IsCloseAllFlagSet())
+    return false;
+  leave = true;
+  return true;
+}
+
 void OrbitClientNative::OnFirstBrowserCreated(
     const std::shared_ptr<engine::Browser>& browser) {
   SetMainBrowser(browser);

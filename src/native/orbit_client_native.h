@@ -1,6 +1,7 @@
 // The desktop side of the one client: keeps the main browser reference, ends the
 // message loop when the last browser has closed, hides the main window instead of
-// closing it, gives popups their windows, and titles browser windows.
+// closing it, gives popups their windows, lets no page stay open once the program
+// quits, and titles browser windows.
 #ifndef SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_
 #define SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_
 
@@ -26,6 +27,10 @@ class OrbitClientNative : public OrbitClient {
   // DisplayHandler
   void OnTitleChange(const std::shared_ptr<engine::Browser>& browser,
                      const std::string& title) override;
+
+  // JSDialogHandler
+  bool OnBeforeUnloadDialog(const std::shared_ptr<engine::Browser>& browser,
+                            bool& leave) override;
 
  protected:
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override;

@@ -466,7 +466,11 @@ class Lumio:
         if os.geteuid() == 0:
             env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         env["QTWEBENGINE_REMOTE_DEBUGGING"] = "127.0.0.1:%d" % self.port
-        env.update(self.extra_env)
+        for name, value in self.extra_env.items():
+            if value is None:
+                env.pop(name, None)  # e.g. no session bus for this run
+            else:
+                env[name] = value
         return env
 
     def start(self):
@@ -594,9 +598,22 @@ class Lumio:
     # -- shutdown --
 
     def terminate(self, timeout=15):
-        """SIGTERM as a session manager would send; returns the exit status."""
+        """SIGTERM as a session manager would send; returns the exit status.
+
+        The program quits after its grace period, about 5 s."""
         self.close_devtools()
         _signal(self.proc.pid, signal.SIGTERM)
+        return self.wait_exit(timeout)
+
+    def quit_now(self, timeout=15):
+        """The page asks to quit at once ("OrbitAppQuitNow"); returns the exit status."""
+        self.devtools.evaluate("window.cefQuery({request: %s}); true"
+                               % json.dumps(json.dumps({"command": "OrbitAppQuitNow"})))
+        self.close_devtools()
+        return self.wait_exit(timeout)
+
+    def wait_exit(self, timeout):
+        """The exit status, or None when still running after |timeout|."""
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -608,18 +625,15 @@ class Lumio:
             self.devtools = None
 
     def stop(self):
+        """Ends the run at once: an orderly quit would wait out its grace period."""
         self.close_devtools()
         if self.proc is not None and self.proc.poll() is None:
-            _signal(self.proc.pid, signal.SIGTERM)
             try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                try:
-                    os.killpg(self.proc.pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-                self.proc.kill()
-                self.proc.wait(5)
+                os.killpg(self.proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            self.proc.kill()
+            self.proc.wait(5)
 
     def descendants_alive(self):
         """Tagged processes other than the desktop's own (i.e. engine helpers)."""

@@ -112,7 +112,7 @@ def test_geometry_is_saved_and_restored(launch, desktop):
                 what="the window to move")
     before = desktop.geometry(wid)
 
-    assert first.terminate() == 0
+    assert first.quit_now() == 0
     with open(user.settings_file, encoding="utf-8", errors="replace") as f:
         assert "OrbitMainBrowser" in f.read()
 
@@ -132,17 +132,6 @@ def test_unusable_pack_keeps_running_without_window(launch, pack):
     app = launch(pack=pack)
     ls.holds_for(lambda: app.alive() and not app.windows(), 8,
                  what="a live lumio-app with no visible window")
-
-
-@pytest.mark.parametrize("shown", [True, False], ids=["shown", "never-shown"])
-def test_sigterm_closes_everything_and_exits_zero(app, desktop, shown):
-    if shown:
-        assert app.handshake().get("success") == HELLO
-        app.main_window()
-    assert app.descendants_alive(), "expected engine helper processes"
-    assert app.terminate(timeout=15) == 0, app.log_tail()
-    ls.wait_for(lambda: not app.descendants_alive(), 10,
-                what="engine helper processes to exit")
 
 
 def test_command_line_switches_do_not_reach_engine(launch):
@@ -179,7 +168,7 @@ def test_page_language_follows_locale(launch, lang, expected):
 def test_engine_data_stays_in_its_folder(app):
     # Give the engine something to store, then let it flush on the way out.
     app.devtools.evaluate("localStorage.setItem('lumio-e2e', 'kept'); true")
-    assert app.terminate() == 0
+    assert app.quit_now() == 0
     user = app.user
     engine_dir = os.path.join(user.data, "Lumio", "cache")
     assert os.path.isdir(os.path.join(engine_dir, "Local Storage")), \
@@ -211,7 +200,7 @@ def test_unload_handlers_run_on_quit_but_not_on_close_button(shown_app, desktop)
         app.wait_no_visible_window()
         ls.holds_for(lambda: not server.requests, 1.0, what="no beacon while the page lives")
 
-        assert app.terminate() == 0, app.log_tail()
+        assert app.quit_now() == 0, app.log_tail()
         ls.wait_for(lambda: server.received("POST", "/pagehide") and
                     server.received("POST", "/unload"), 10,
                     what=lambda: "beacons from pagehide and unload (got %r)" % server.requests)

@@ -1,0 +1,35 @@
+// The application delegate: sets up what the program needs once its loop runs,
+// starts the quit sequence and answers the desktop's requests to reopen.
+//
+// Notifications are always presented, the program's window focused or not: the
+// notification code never holds one back. A click on one reopens the program
+// (AppReopen in app/app_quit.h), as a click on the tray icon does. There is no
+// updater: the package manager updates the program.
+//
+// One instance, owned by the entry for the whole run. UI thread only.
+#ifndef SRC_APP_OB_APP_DELEGATE_H_
+#define SRC_APP_OB_APP_DELEGATE_H_
+
+#include <QObject>
+
+class OBApplication;
+class QScreen;
+
+class OBAppDelegate : public QObject {
+  Q_OBJECT
+ public:
+  // Run once from the message loop (the entry queues it): the window shortcuts
+  // that stand in for a menu bar, then the delegate takes up its role.
+  void createApplication(OBApplication* application);
+  // Every request to terminate: starts the quit sequence.
+  void tryToTerminateApplication(OBApplication* application);
+  // The user clicked the tray icon or started the program a second time.
+  void applicationShouldHandleReopen();
+  // Screens came, went or changed resolution: every window redraws.
+  void applicationDidChangeScreenParameters();
+
+ private:
+  void WatchScreen(QScreen* screen);
+};
+
+#endif  // SRC_APP_OB_APP_DELEGATE_H_

@@ -1,0 +1,205 @@
+#include "app/single_instance.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <QVariantMap>
+#include <algorithm>
+
+namespace {
+
+constexpr char kBusName[] = "org.lumio.Lumio";
+constexpr char kObjectPath[] = "/org/lumio/Lumio";
+constexpr char kInterface[] = "org.freedesktop.Application";
+constexpr char kQuittingError[] = "org.lumio.Lumio.Error.Quitting";
+constexpr char kSocketName[] = "lumio.socket";
+
+// How long a later start waits for the first to answer or to finish quitting: the
+// longest quit is the grace period, a page hanging in beforeunload and unload
+// (10 s and 5 s) and the engine's shutdown.
+constexpr int kGiveUpAfterMs = 30000;
+constexpr int kAskTimeoutMs = 5000;
+constexpr int kRetryPauseMs = 100;
+// A request is one short line; anything longer is not ours.
+constexpr qint64 kMaxRequestBytes = 64;
+
+// Whether a session bus is there to connect to. Without one libdbus would start a
+// bus of its own for the X display (autolaunch), which outlives the program.
+bool SessionBusAvailable() {
+  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+    return true;
+  // libdbus's own fallback: the user bus of systemd.
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+
+QString SocketPath() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime))
+    return {};
+  return runtime + QLatin1Char('/') + QLatin1String(kSocketName);
+}
+
+// org.freedesktop.Application as far as a second start needs it: Activate only.
+class ApplicationObject : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+ public:
+  ApplicationObject(std::function<bool()> on_reopen, QObject* parent)
+      : QObject(parent), on_reopen_(std::move(on_reopen)) {}
+
+ public slots:
+  Q_SCRIPTABLE void Activate(const QVariantMap& platform_data) {
+    if (!on_reopen_())
+      sendErrorReply(QLatin1String(kQuittingError), QStringLiteral("Lumio is quitting"));
+  }
+
+ private:
+  std::function<bool()> on_reopen_;
+};
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString& cache_path)
+    : lock_path_(QDir::cleanPath(cache_path) + QStringLiteral(".lock")),
+      socket_path_(SocketPath()),
+      use_bus_(SessionBusAvailable() && QDBusConnection::sessionBus().isConnected()) {}
+
+SingleInstance::~SingleInstance() {
+  if (bus_name_owned_) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterService(QLatin1String(kBusName));
+    bus.unregisterObject(QLatin1String(kObjectPath));
+  }
+  if (server_)
+    server_->close();  // removes the socket file
+  if (lock_fd_ >= 0)
+    close(lock_fd_);
+}
+
+SingleInstance::Claim SingleInstance::ClaimOrHandOver(std::function<bool()> on_reopen) {
+  on_reopen_ = std::move(on_reopen);
+  const QDeadlineTimer deadline(kGiveUpAfterMs);
+  while (true) {
+    if (TryLock()) {
+      Listen();
+      return Claim::kFirst;
+    }
+    if (!use_bus_ && socket_path_.isEmpty())
+      return Claim::kUnreachable;  // no way to reach the other one
+    const int timeout = static_cast<int>(
+        std::min<qint64>(kAskTimeoutMs, std::max<qint64>(deadline.remainingTime(), 1)));
+    if (AskToReopen(timeout))
+      return Claim::kHandedOver;
+    // Quitting, or not listening yet, or gone a moment ago: the lock tells.
+    if (deadline.hasExpired())
+      return Claim::kUnreachable;
+    QThread::msleep(kRetryPauseMs);
+  }
+}
+
+bool SingleInstance::TryLock() {
+  if (lock_fd_ < 0) {
+    QDir().mkpath(QFileInfo(lock_path_).absolutePath());
+    lock_fd_ = open(QFile::encodeName(lock_path_).constData(),
+                    O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // A lock file that cannot be made (a read-only home, say) protects nothing;
+    // the engine will find the same trouble with its cache.
+    if (lock_fd_ < 0)
+      return true;
+  }
+  return flock(lock_fd_, LOCK_EX | LOCK_NB) == 0;
+}
+
+void SingleInstance::Listen() {
+  if (!use_bus_) {
+    ListenOnSocket();
+    return;
+  }
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  // The object first, so that a call made as soon as the name is ours finds it.
+  auto* object = new ApplicationObject([this] { return on_reopen_(); }, this);
+  if (!bus.registerObject(QLatin1String(kObjectPath), object,
+                          QDBusConnection::ExportScriptableSlots)) {
+    return;
+  }
+  bus_name_owned_ = bus.registerService(QLatin1String(kBusName));
+  if (!bus_name_owned_)
+    bus.unregisterObject(QLatin1String(kObjectPath));
+}
+
+void SingleInstance::ListenOnSocket() {
+  if (socket_path_.isEmpty())
+    return;
+  // A socket that answers belongs to a live instance of another cache; one that
+  // does not was left by an instance that died.
+  QLocalSocket probe;
+  probe.connectToServer(socket_path_);
+  if (probe.waitForConnected(kAskTimeoutMs)) {
+    probe.abort();
+    return;
+  }
+  QLocalServer::removeServer(socket_path_);
+  server_ = new QLocalServer(this);
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server_->listen(socket_path_)) {
+    delete server_;
+    server_ = nullptr;
+    return;
+  }
+  connect(server_, &QLocalServer::newConnection, this, [this] {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+      connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+      connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+        if (!socket->canReadLine()) {
+          if (socket->bytesAvailable() > kMaxRequestBytes)
+            socket->abort();
+          return;
+        }
+        if (socket->readLine(kMaxRequestBytes).trimmed() == "reopen")
+          socket->write(on_reopen_() ? "ok\n" : "quitting\n");
+        socket->disconnectFromServer();
+      });
+    }
+  });
+}
+
+bool SingleInstance::AskToReopen(int timeout_ms) {
+  return use_bus_ ? AskOverBus(timeout_ms) : AskOverSocket(timeout_ms);
+}
+
+bool SingleInstance::AskOverBus(int timeout_ms) {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QLatin1String(kBusName), QLatin1String(kObjectPath), QLatin1String(kInterface),
+      QStringLiteral("Activate"));
+  call << QVariantMap();
+  const QDBusMessage reply =
+      QDBusConnection::sessionBus().call(call, QDBus::Block, timeout_ms);
+  return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool SingleInstance::AskOverSocket(int timeout_ms) {
+  QLocalSocket socket;
+  socket.connectToServer(socket_path_);
+  if (!socket.waitForConnected(timeout_ms))
+    return false;
+  socket.write("reopen\n");
+  if (!socket.waitForBytesWritten(timeout_ms))
+    return false;
+  while (!socket.canReadLine()) {
+    if (!socket.waitForReadyRead(timeout_ms))
+      return false;
+  }
+  return socket.readLine(kMaxRequestBytes).trimmed() == "ok";
+}
+
+#include "single_instance.moc"
