@@ -11,6 +11,7 @@
 #include "native/browser_operations.h"
 #include "native/data_paths.h"
 #include "native/os_services.h"
+#include "native/tray_icon.h"
 #include "resources/scheme_handler_factory.h"
 #include "resources/zip_archive.h"
 
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
 
   engine::RunMessageLoop();
 
+  TrayIconListenerDestroy();
   CloseAllBrowsers();
   engine::Shutdown();
   application.reset();
