@@ -116,8 +116,11 @@ class TrayItem:
 
 
 def wait_entries(tray, count):
-    return ls.wait_for(lambda: (lambda e: e if len(e) == count else None)(tray.entries()),
-                       10, what=lambda: "%d menu entries (have %r)" % (count, tray.entries()))
+    def probe():
+        entries = tray.entries()
+        return entries if len(entries) == count else None
+    return ls.wait_for(probe, 10, what=lambda: "%d menu entries (have %r)"
+                       % (count, tray.entries()))
 
 
 def selections(app):
@@ -162,9 +165,8 @@ def test_tray_menu_is_the_pages_list_and_reports_each_choice(watcher, bus, launc
 
     # A new list replaces the whole menu; the old entries are gone.
     ok(app, "OrbitTrayIconUpdateMenu", items=[{"id": 3, "label": "Only", "enabled": True}])
-    (only,) = ls.wait_for(lambda: [e for e in tray.entries() if e[1] == "Only"]
-                          if len(tray.entries()) == 1 else None, 10,
-                          what=lambda: "the new menu (have %r)" % tray.entries())
+    (only,) = wait_entries(tray, 1)
+    assert only[1:] == ("Only", True)
     for item_id, _, _ in entries:
         tray.click(item_id)
     tray.click(only[0])
@@ -311,3 +313,32 @@ def test_unflash_clears_the_badge_and_withdraws_what_was_shown(notifications, la
     ok(app, "OrbitMainBrowserUnflash")
     ls.wait_for(lambda: closed() == ids, 10,
                 what=lambda: "every one withdrawn once (closed %r of %r)" % (closed(), ids))
+
+
+def test_without_a_watcher_the_icon_sits_in_the_x11_tray(desktop, launch):
+    desktop.spawn_client(["tint2"], "tint2")
+    app = start(launch)
+    main = app.main_window()
+
+    def tray_icon():
+        small = [w for w in app.windows() if w != main and desktop.geometry(w)[2] <= 64]
+        return small[0] if small else None
+    icon = ls.wait_for(tray_icon, 15, what="the tray icon in tint2's system tray")
+    x, y, w, h = desktop.geometry(icon)
+    ok(app, "OrbitTrayIconUpdateMenu", items=[{"id": 2, "label": "Off", "enabled": False},
+                                               {"id": 4, "label": "On", "enabled": True}])
+
+    # A click on the icon reopens.
+    ok(app, "OrbitMainBrowserHide")
+    ls.wait_for(lambda: main not in app.windows(), 10, what="the main window to hide")
+    desktop.x(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"])
+    ls.wait_for(lambda: main in app.windows(), 10, what="the main window back")
+    app.wait_state("focused")
+
+    # Its menu is the page's: the keyboard passes over the disabled item.
+    shown = set(app.windows())
+    desktop.x(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "3"])
+    ls.wait_for(lambda: set(app.windows()) - shown, 10, what="the menu to open")
+    desktop.x(["xdotool", "key", "Down", "Return"])
+    app.wait_event(SELECT)
+    assert selections(app) == [{"itemId": 4}]
