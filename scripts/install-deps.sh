@@ -29,7 +29,7 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(libgtest-dev libbenchmark-dev)
   # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).
   packages+=(xauth wmctrl dbus-x11 tint2 dunst)
-  packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus)
+  packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus python3-gi)
   # desktop-file-validate, for the autostart entry the program writes.
   packages+=(desktop-file-utils)
   # Self-signed certificates for the https test servers.

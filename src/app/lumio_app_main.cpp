@@ -18,6 +18,7 @@
 #include "native/browser_operations.h"
 #include "native/data_paths.h"
 #include "native/os_services.h"
+#include "native/tray_icon.h"
 #include "resources/scheme_handler_factory.h"
 #include "resources/zip_archive.h"
 
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
   // still exists.
   AppMessageLoopEnded();
   GetBridgeCommandTable().clear();
+  TrayIconListenerDestroy();
   CloseAllBrowsers();
   engine::Shutdown();
   // The cache is closed: another lumio-app may have it now.

@@ -4,6 +4,7 @@
 #include "bridge/bridge_commands.h"
 #include "bridge/bridge_services.h"
 #include "native/main_window.h"
+#include "native/tray_icon.h"
 
 void OrbitApp::OnBeforeCommandLineProcessing(const std::string& process_type,
                                              engine::CommandLine& command_line) {
@@ -21,6 +22,7 @@ std::shared_ptr<engine::BrowserProcessHandler> OrbitApp::GetBrowserProcessHandle
 }
 
 void OrbitApp::OnContextInitialized() {
+  TrayIconListenerCreate();
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
   CreateMainWindow();

@@ -30,6 +30,7 @@ STAGE = os.environ.get("LUMIO_STAGE") or os.path.join(os.path.dirname(os.path.di
 APP_REL = os.path.join("bin", "lumio-app")
 HELPER_REL = os.path.join("libexec", "lumio", "lumio-helper")
 PACK_REL = os.path.join("share", "lumio", "lumio.pak")
+ICONS_REL = os.path.join("share", "icons")
 TAG_VAR = "LUMIO_E2E_TAG"
 SCREEN_W, SCREEN_H = 1280, 1024
 APP_ORIGIN = "app://lumio/"
@@ -443,6 +444,10 @@ class Lumio:
             dst = os.path.join(self.prefix, rel)
             os.makedirs(os.path.dirname(dst), exist_ok=True)
             shutil.copy2(src, dst)
+        # The program's icons, which the window, the tray icon and notifications use.
+        icons = os.path.join(STAGE, ICONS_REL)
+        if os.path.isdir(icons):
+            shutil.copytree(icons, os.path.join(self.prefix, ICONS_REL))
         pak = os.path.join(self.prefix, PACK_REL)
         if pack is True:
             build_pack(pak)

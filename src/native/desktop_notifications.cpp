@@ -1,0 +1,129 @@
+#include "native/desktop_notifications.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QUrl>
+#include <QVariantMap>
+#include <string>
+#include <vector>
+
+#include "native/notification_content.h"
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+
+QDBusMessage Call(const QString& method) {
+  return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+}
+
+// The icon installed beside the program (the window's icon) as a file URI, which
+// every server takes; the theme's name when the program runs without it.
+QString ProgramIcon() {
+  const QString path =
+      QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                      QStringLiteral("/../share/icons/hicolor/256x256/apps/lumio.png"));
+  if (QFileInfo::exists(path))
+    return QUrl::fromLocalFile(path).toString();
+  return QStringLiteral("lumio");
+}
+
+std::vector<std::string> ToStd(const QStringList& list) {
+  std::vector<std::string> out;
+  out.reserve(list.size());
+  for (const QString& s : list)
+    out.push_back(s.toStdString());
+  return out;
+}
+
+}  // namespace
+
+DesktopNotifications::DesktopNotifications(std::function<void()> on_click)
+    : on_click_(std::move(on_click)) {
+  // Signals of the name's current owner only; they come to every client, so each
+  // is checked against our own ids. The connections end with this object.
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+              SLOT(OnActionInvoked(uint, QString)));
+  bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
+              SLOT(OnNotificationClosed(uint, uint)));
+}
+
+void DesktopNotifications::Notify(const QString& title, const QString& text) {
+  const uint64_t withdrawals = withdrawals_;
+  auto* watcher = new QDBusPendingCallWatcher(
+      QDBusConnection::sessionBus().asyncCall(Call(QStringLiteral("GetCapabilities"))),
+      this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, watcher, withdrawals, title, text] {
+            watcher->deleteLater();
+            if (withdrawals != withdrawals_)
+              return;  // withdrawn before it was shown
+            // A server that cannot say gets a notification without extras.
+            QDBusPendingReply<QStringList> reply = *watcher;
+            Send(title, text, reply.isValid() ? reply.value() : QStringList());
+          });
+}
+
+void DesktopNotifications::Send(const QString& title,
+                                const QString& text,
+                                const QStringList& capabilities) {
+  const std::vector<std::string> caps = ToStd(capabilities);
+  QStringList actions;
+  for (const std::string& action : NotificationActions(caps))
+    actions << QString::fromStdString(action);
+  QVariantMap hints;
+  hints.insert(QStringLiteral("desktop-entry"), QGuiApplication::desktopFileName());
+
+  QDBusMessage call = Call(QStringLiteral("Notify"));
+  call << QGuiApplication::applicationDisplayName() << uint(0) << ProgramIcon() << title
+       << QString::fromStdString(NotificationBody(text.toStdString(), caps)) << actions
+       << hints << int32_t(-1);
+  const uint64_t withdrawals = withdrawals_;
+  auto* watcher =
+      new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, watcher, withdrawals] {
+            watcher->deleteLater();
+            QDBusPendingReply<uint> reply = *watcher;
+            if (!reply.isValid() || reply.value() == 0)
+              return;
+            if (withdrawals != withdrawals_)
+              Close(reply.value());
+            else
+              delivered_.insert(reply.value());
+          });
+}
+
+void DesktopNotifications::RemoveDelivered() {
+  ++withdrawals_;
+  const std::set<uint> delivered = std::move(delivered_);
+  delivered_.clear();
+  for (uint id : delivered)
+    Close(id);
+}
+
+void DesktopNotifications::Close(uint id) {
+  QDBusMessage call = Call(QStringLiteral("CloseNotification"));
+  call << id;
+  // The answer tells nothing we need: an id the server has closed already is
+  // an error there, and gone either way.
+  QDBusConnection::sessionBus().send(call);
+}
+
+void DesktopNotifications::OnActionInvoked(uint id, const QString& action_key) {
+  if (action_key == QLatin1String(kNotificationDefaultAction) && delivered_.count(id))
+    on_click_();
+}
+
+void DesktopNotifications::OnNotificationClosed(uint id, uint reason) {
+  delivered_.erase(id);
+}
