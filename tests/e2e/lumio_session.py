@@ -945,3 +945,26 @@ def opened(log):
         return []
     with open(log) as f:
         return [json.loads(line) for line in f.read().splitlines()]
+
+
+def command(app, name, /, **members):
+    """Sends bridge command |name| with |members| from the main page; the answer."""
+    members["command"] = name
+    return app.query(json.dumps(members))
+
+
+def ok(app, name, /, **members):
+    """Sends a command that must answer the empty object."""
+    answer = command(app, name, **members)
+    assert answer.get("success") == "{}", (name, members, answer)
+
+
+def outcome(answer):
+    """A query's answer as a comparable tuple."""
+    if "success" in answer:
+        return ("success", answer["success"])
+    if "failure" in answer:
+        return ("failure",) + tuple(answer["failure"])
+    if answer.get("missing"):
+        return ("no cefQuery function",)
+    return ("no answer",)

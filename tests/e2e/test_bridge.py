@@ -31,14 +31,7 @@ HOSTILE = [
 ]
 
 
-def outcome(answer):
-    if "success" in answer:
-        return ("success", answer["success"])
-    if "failure" in answer:
-        return ("failure",) + tuple(answer["failure"])
-    if answer.get("missing"):
-        return ("no cefQuery function",)
-    return ("no answer",)
+outcome = ls.outcome
 
 
 def run_table(app, requests):

@@ -19,14 +19,7 @@ CANCELED = ("failure", -1, "The query has been canceled")
 ADDRESS = "OrbitBrowserOnAddressChange"
 
 
-def outcome(answer):
-    if "success" in answer:
-        return ("success", answer["success"])
-    if "failure" in answer:
-        return ("failure",) + tuple(answer["failure"])
-    if answer.get("missing"):
-        return ("no cefQuery function",)
-    return ("no answer",)
+outcome = ls.outcome
 
 
 def agent_page(extra_script=""):

@@ -10,14 +10,8 @@ STATE = "OrbitMainBrowserStateChange"
 OUT_OF_RANGE = {"failure": [0, '{"error":"Out of range"}']}
 
 
-def command(app, name, /, **members):
-    members["command"] = name
-    return app.query(json.dumps(members))
-
-
-def ok(app, name, /, **members):
-    answer = command(app, name, **members)
-    assert answer.get("success") == "{}", (name, members, answer)
+command = ls.command
+ok = ls.ok
 
 
 def get_state(app):
