@@ -17,6 +17,9 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-base-dev-tools
   rapidjson-dev libzip-dev libxss-dev libx11-dev
+  # make package: CPack's .deb finds the libraries' packages with file and
+  # dpkg-shlibdeps (dpkg-dev, through build-essential).
+  file
 )
 # Running them: the engine's helper process, a GL driver and a font.
 packages+=(libqt6webenginecore6-bin libgl1-mesa-dri fonts-dejavu-core)
