@@ -257,8 +257,9 @@
     what.className = 'name';
     what.textContent = shortName(name);
     const body = document.createElement('code');
-    body.textContent = entry.dataset.payload;
-    // Spaces between the parts, so that a long payload wraps onto a line of its own.
+    // No-break spaces inside, spaces between the parts: a payload that does not fit
+    // beside the name moves to a line of its own instead of breaking at a space.
+    body.textContent = entry.dataset.payload.replace(/ /g, '\u00a0');
     entry.append(when, ' ', what, ' ', body);
     entry.title = name;
     events.prepend(entry);
