@@ -44,6 +44,9 @@
       if (typeof command !== 'string' || command === '') {
         throw new TypeError('lumio.invoke: the command must be a non-empty string');
       }
+      if (args !== undefined && args !== null && typeof args !== 'object') {
+        throw new TypeError('lumio.invoke: the arguments must be an object');
+      }
       if (typeof global.cefQuery !== 'function') {
         throw new LumioError(-1, 'window.cefQuery is missing: the page is not running in Lumio');
       }

@@ -121,7 +121,12 @@ def test_the_installed_program_runs_to_the_handshake(deb, desktop):
         app.devtools.wait_js(
             "document.getElementById('greeting').textContent === 'Hello, world!'", 30,
             what="the installed default application's handshake")
-        app.main_window()
+        wid = app.main_window()
+        # The desktop entry claims the window (docks and launchers group by it).
+        with open(os.path.join(root, "usr", "share", "applications", "lumio.desktop")) as f:
+            wm_class = re.search(r"^StartupWMClass=(.+)$", f.read(), re.M).group(1)
+        out = desktop.x(["xprop", "-id", str(wid), "WM_CLASS"]).stdout
+        assert '"%s"' % wm_class in out, out
         # The helper that runs the engine's other processes is the installed one.
         helper = os.path.join(root, "usr", "libexec", "lumio", "lumio-helper")
         running = [p for p in app.descendants_alive()

@@ -347,6 +347,7 @@ def test_the_wrapper_resolves_rejects_and_delivers_every_event_to_every_listener
         }
       }
       try { await lumio.invoke(''); } catch (e) { out.empty = e.name; }
+      try { await lumio.invoke('OrbitAppGetInfo', 'abc'); } catch (e) { out.text = e.name; }
 
       // Listeners: several per event, one that throws, one that removes another
       // while the event is delivered, the page's own cefMessage, and "*".
@@ -387,7 +388,7 @@ def test_the_wrapper_resolves_rejects_and_delivers_every_event_to_every_listener
         "message": "Out of range", "response": '{"error":"Out of range"}'}
     assert result["OrbitNoSuchCommand"]["code"] == -1
     assert result["OrbitNoSuchCommand"]["message"] == "The query has been canceled"
-    assert result["empty"] == "TypeError"
+    assert result["empty"] == result["text"] == "TypeError"
     # c was removed while the second event was delivered: it still had that one.
     assert result["counts"] == {"a": 200, "b": 201, "c": 2, "page": 202, "any": 201,
                                 "errors": 201}
