@@ -2,11 +2,13 @@
 # make test: install the test tools too, build with the tests, run every test (unit and
 # end-to-end) through CTest.
 # make build TESTS=ON: the build that make test uses, without running the tests.
+# make package: the .deb of the installed layout, in the build folder.
+# WEB_DIR=path/to/dist with any of them: pack that web application instead of web/.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 TESTS ?= OFF
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test package clean
 
 all: build
 
@@ -17,7 +19,8 @@ deps:
 	scripts/install-deps.sh $(if $(filter ON,$(TESTS)),--test)
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIO_BUILD_TESTS=$(TESTS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIO_BUILD_TESTS=$(TESTS) \
+	  $(if $(WEB_DIR),-DLUMIO_WEB_DIR=$(abspath $(WEB_DIR)))
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -25,6 +28,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

@@ -17,6 +17,9 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-base-dev-tools
   rapidjson-dev libzip-dev libxss-dev libx11-dev
+  # make package: CPack's .deb finds the libraries' packages with file and
+  # dpkg-shlibdeps (dpkg-dev, through build-essential).
+  file
 )
 # Running them: the engine's helper process, a GL driver and a font; xdg-open, which
 # Qt runs to hand links to the desktop's default browser or mail program.

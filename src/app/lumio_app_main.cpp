@@ -20,6 +20,7 @@
 #include "native/os_services.h"
 #include "native/tray_icon.h"
 #include "resources/scheme_handler_factory.h"
+#include "resources/web_folder.h"
 #include "resources/zip_archive.h"
 
 namespace {
@@ -84,10 +85,24 @@ int main(int argc, char** argv) {
   engine::Initialize(settings, app);
 
   // A missing or broken pack leaves the archive empty: the program runs on, and
-  // every page of the pack is "not found".
-  auto archive = std::make_shared<ZipArchive>();
-  archive->LoadFile(PackPath());
-  auto factory = std::make_shared<OrbitZipArchiveSchemeHandlerFactory>(archive);
+  // every page of the pack is "not found". LUMIO_WEB_DIR names a folder to serve
+  // instead, read afresh on every request (development mode).
+  std::shared_ptr<const PackSource> pack;
+  const char* web_dir = std::getenv("LUMIO_WEB_DIR");
+  if (web_dir && *web_dir) {
+    auto folder = std::make_shared<WebFolder>(web_dir);
+    if (folder->root().empty())
+      std::fprintf(stderr, "lumio: LUMIO_WEB_DIR=%s is not a folder\n", web_dir);
+    else
+      std::fprintf(stderr, "lumio: serving app://lumio/ from %s\n",
+                   folder->root().c_str());
+    pack = folder;
+  } else {
+    auto archive = std::make_shared<ZipArchive>();
+    archive->LoadFile(PackPath());
+    pack = archive;
+  }
+  auto factory = std::make_shared<OrbitZipArchiveSchemeHandlerFactory>(pack);
   engine::RegisterSchemeHandlerFactory("app", "lumio", factory);
 
   OBApplication* shared_application = application.get();

@@ -6,7 +6,7 @@
 #include "resources/mime_types.h"
 
 OrbitZipArchiveSchemeHandlerFactory::OrbitZipArchiveSchemeHandlerFactory(
-    std::shared_ptr<const ZipArchive> archive)
+    std::shared_ptr<const PackSource> archive)
     : archive_(std::move(archive)) {}
 
 std::shared_ptr<engine::ResourceHandler> OrbitZipArchiveSchemeHandlerFactory::Create(

@@ -1,5 +1,6 @@
-// Serves "app://lumio/<path>" from the application pack: the URL path, without its
-// leading "/" and with percent-escapes left as they are, names the pack entry.
+// Serves "app://lumio/<path>" from the application pack (or, in development mode, a
+// folder): the URL path, without its leading "/" and with percent-escapes left as
+// they are, names the pack entry.
 #ifndef SRC_RESOURCES_SCHEME_HANDLER_FACTORY_H_
 #define SRC_RESOURCES_SCHEME_HANDLER_FACTORY_H_
 
@@ -7,13 +8,13 @@
 #include <string>
 
 #include "engine/scheme.h"
-#include "resources/zip_archive.h"
+#include "resources/pack_source.h"
 
-// Called on the engine's IO thread; its only state is the archive, which is filled
+// Called on the engine's IO thread; its only state is the pack, which is filled
 // before the factory is registered and read-only afterwards.
 class OrbitZipArchiveSchemeHandlerFactory : public engine::SchemeHandlerFactory {
  public:
-  explicit OrbitZipArchiveSchemeHandlerFactory(std::shared_ptr<const ZipArchive> archive);
+  explicit OrbitZipArchiveSchemeHandlerFactory(std::shared_ptr<const PackSource> archive);
 
   // SchemeHandlerFactory
   // Null when the host is not "lumio", the path names no entry (the bare "/"
@@ -25,7 +26,7 @@ class OrbitZipArchiveSchemeHandlerFactory : public engine::SchemeHandlerFactory 
       const engine::Request& request) override;
 
  private:
-  std::shared_ptr<const ZipArchive> archive_;
+  std::shared_ptr<const PackSource> archive_;
 };
 
 #endif  // SRC_RESOURCES_SCHEME_HANDLER_FACTORY_H_

@@ -12,7 +12,9 @@
 #include <string>
 #include <unordered_map>
 
-class ZipArchive {
+#include "resources/pack_source.h"
+
+class ZipArchive : public PackSource {
  public:
   ZipArchive() = default;
   ZipArchive(const ZipArchive&) = delete;
@@ -27,9 +29,10 @@ class ZipArchive {
   // The same for an archive held in memory; |data| is not kept.
   size_t LoadBuffer(const void* data, size_t size);
 
+  // PackSource
   // The file's bytes, or null when there is no such file. |name| is the entry's path
   // inside the archive ("js/app.js"); ASCII letters match in either case.
-  std::shared_ptr<const std::string> GetFile(const std::string& name) const;
+  std::shared_ptr<const std::string> GetFile(const std::string& name) const override;
   size_t GetFileCount() const { return files_.size(); }
 
  private:

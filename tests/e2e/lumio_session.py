@@ -420,23 +420,25 @@ class Lumio:
     """One run of the real program, installed into a private prefix.
 
     pack: True for the test pack, None for no pack at all, bytes for a pack file
-    with exactly that content.
+    with exactly that content. prefix: run the programs installed there as they
+    are (pack is then ignored) instead of copies of the stage.
     """
 
     def __init__(self, desktop, root, user=None, pack=True, args=(), lang="C.UTF-8",
-                 env=None):
+                 env=None, prefix=None):
         self.desktop = desktop
         self.root = root
         self.user = user or UserDirs(os.path.join(root, "user"))
         self.args = list(args)
         self.lang = lang
         self.extra_env = dict(env or {})
-        self.prefix = os.path.join(root, "prefix")
+        self.prefix = prefix or os.path.join(root, "prefix")
         self.port = None
         self.proc = None
         self.devtools = None
         self.log_path = os.path.join(root, "lumio.log")
-        self._install(pack)
+        if prefix is None:
+            self._install(pack)
 
     def _install(self, pack):
         for rel in (APP_REL, HELPER_REL):

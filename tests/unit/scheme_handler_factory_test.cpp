@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
+#include "resources/zip_archive.h"
 #include "test_zip.h"
 
 namespace {

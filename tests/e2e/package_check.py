@@ -1,0 +1,137 @@
+"""The .deb that `make package` builds: its layout, its declared dependencies, and
+the installed lumio-app running to the start-up handshake.
+
+Run by the CTest test "package" (not by the e2e run: it packs the build tree);
+LUMIO_BUILD_DIR names the configured build tree.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+
+import pytest
+
+import lumio_session as ls
+
+BUILD_DIR = os.environ.get("LUMIO_BUILD_DIR") or os.path.join(
+    os.path.dirname(os.path.dirname(ls.HERE)), "build")
+
+
+@pytest.fixture(scope="module")
+def deb():
+    """(path of the .deb, root it was extracted into with dpkg -x)."""
+    work = ls.make_root("lumio-deb-")
+    try:
+        packed = subprocess.run(
+            ["cpack", "-G", "DEB", "-B", work, "--config",
+             os.path.join(BUILD_DIR, "CPackConfig.cmake")],
+            capture_output=True, text=True, timeout=300)
+        assert packed.returncode == 0, packed.stdout + packed.stderr
+        debs = [n for n in os.listdir(work) if n.endswith(".deb")]
+        assert len(debs) == 1, debs
+        path = os.path.join(work, debs[0])
+        root = os.path.join(work, "root")
+        subprocess.run(["dpkg", "-x", path, root], check=True, timeout=60)
+        yield path, root
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def field(path, name):
+    return subprocess.run(["dpkg-deb", "-f", path, name], capture_output=True, text=True,
+                          check=True).stdout.strip()
+
+
+def depends(path):
+    """Package names the .deb depends on, alternatives included."""
+    names = set()
+    for clause in field(path, "Depends").split(","):
+        for alternative in clause.split("|"):
+            names.add(alternative.strip().split(" ")[0])
+    return names
+
+
+def needed_packages(binary):
+    """The Debian packages that hold the shared libraries |binary| links."""
+    dynamic = subprocess.run(["readelf", "-d", binary], capture_output=True, text=True,
+                             check=True).stdout
+    sonames = re.findall(r"\(NEEDED\)\s+Shared library: \[(.+?)\]", dynamic)
+    cache = subprocess.run(["ldconfig", "-p"], capture_output=True, text=True,
+                           check=True).stdout
+    packages = set()
+    for soname in sonames:
+        m = re.search(r"^\s*%s \(libc6,x86-64[^)]*\) => (\S+)" % re.escape(soname), cache, re.M)
+        assert m, "no %s on this machine" % soname
+        owner = subprocess.run(["dpkg", "-S", os.path.realpath(m.group(1))],
+                               capture_output=True, text=True)
+        if owner.returncode != 0:  # the path through /lib rather than /usr/lib
+            owner = subprocess.run(["dpkg", "-S", m.group(1)], capture_output=True, text=True,
+                                   check=True)
+        packages.add(owner.stdout.split(":")[0])
+    return packages
+
+
+def test_the_package_installs_the_documented_layout(deb):
+    path, root = deb
+    assert field(path, "Package") == "lumio"
+    usr = os.path.join(root, "usr")
+    for rel in ("bin/lumio-app", "libexec/lumio/lumio-helper"):
+        assert os.access(os.path.join(usr, rel), os.X_OK), rel
+    with open(os.path.join(usr, "share", "lumio", "lumio.pak"), "rb") as f, \
+            open(os.path.join(ls.STAGE, ls.PACK_REL), "rb") as built:
+        assert f.read() == built.read()
+    # The desktop file's id is the one the program gives the desktop (the launcher
+    # badge and the window's application id).
+    desktop_file = os.path.join(usr, "share", "applications", "lumio.desktop")
+    with open(desktop_file) as f:
+        entry = f.read()
+    assert "\nExec=lumio-app\n" in entry and "\nIcon=lumio\n" in entry
+    if shutil.which("desktop-file-validate"):
+        checked = subprocess.run(["desktop-file-validate", desktop_file],
+                                 capture_output=True, text=True)
+        assert checked.returncode == 0 and not checked.stdout.strip(), checked.stdout
+    sizes = []
+    icons = os.path.join(usr, "share", "icons", "hicolor")
+    for folder in sorted(os.listdir(icons)):
+        icon = os.path.join(icons, folder, "apps", "lumio.png")
+        size = subprocess.run(["identify", "-format", "%wx%h", icon], capture_output=True,
+                              text=True, check=True).stdout
+        assert size == folder, icon
+        sizes.append(folder)
+    assert len(sizes) >= 3, sizes
+
+
+def test_every_library_the_programs_link_is_a_declared_dependency(deb):
+    path, root = deb
+    declared = depends(path)
+    for rel in ("usr/bin/lumio-app", "usr/libexec/lumio/lumio-helper"):
+        missing = needed_packages(os.path.join(root, rel)) - declared
+        assert not missing, "%s needs undeclared %s" % (rel, sorted(missing))
+    # Not linked, yet needed at run time.
+    assert {"libgl1-mesa-dri", "fonts-dejavu-core"} <= declared
+
+
+def test_the_installed_program_runs_to_the_handshake(deb, desktop):
+    path, root = deb
+    app = ls.Lumio(desktop, os.path.join(desktop.root, "run"), prefix=os.path.join(root, "usr"))
+    try:
+        app.start()
+        app.connect()
+        app.devtools.wait_js(
+            "document.getElementById('greeting').textContent === 'Hello, world!'", 30,
+            what="the installed default application's handshake")
+        wid = app.main_window()
+        # The desktop entry claims the window (docks and launchers group by it).
+        with open(os.path.join(root, "usr", "share", "applications", "lumio.desktop")) as f:
+            wm_class = re.search(r"^StartupWMClass=(.+)$", f.read(), re.M).group(1)
+        out = desktop.x(["xprop", "-id", str(wid), "WM_CLASS"]).stdout
+        assert '"%s"' % wm_class in out, out
+        # The helper that runs the engine's other processes is the installed one.
+        helper = os.path.join(root, "usr", "libexec", "lumio", "lumio-helper")
+        running = [p for p in app.descendants_alive()
+                   if os.path.realpath("/proc/%d/exe" % p) == os.path.realpath(helper)]
+        assert running, "no process of the installed lumio-helper"
+        assert app.terminate() == 0, app.log_tail()
+    finally:
+        app.stop()
