@@ -1,0 +1,5 @@
+#include "echo_bridge.h"
+
+void EchoBridge::query(double id, const QString& request, bool echo) {
+  emit response(id, true, 0, echo ? request : QStringLiteral("{}"));
+}
