@@ -3,17 +3,19 @@
 # end-to-end) through CTest.
 # make build TESTS=ON: the build that make test uses, without running the tests.
 # make package: the .deb of the installed layout, in the build folder.
+# make bench: build with the tests, then measure lumio-app against a bare Qt WebEngine
+# program (bench/run_bench.py, a few minutes) and write bench/RESULTS.md.
 # WEB_DIR=path/to/dist with any of them: pack that web application instead of web/.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 TESTS ?= OFF
 
-.PHONY: all deps build run test package clean
+.PHONY: all deps build run test package bench clean
 
 all: build
 
-# Set for test and, through it, for the deps and build it depends on.
-test: TESTS = ON
+# Set for test and bench and, through them, for the deps and build they depend on.
+test bench: TESTS = ON
 
 deps:
 	scripts/install-deps.sh $(if $(filter ON,$(TESTS)),--test)
@@ -28,6 +30,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure
+
+bench: build
+	LUMIO_BUILD=$(abspath $(BUILD)) /usr/bin/python3 bench/run_bench.py $(BENCH_ARGS)
 
 package: build
 	cd $(BUILD) && cpack -G DEB
