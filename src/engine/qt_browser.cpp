@@ -608,7 +608,7 @@ void QtBrowser::OnDocumentGone(const std::string& key) {
 
 void QtBrowser::OnQuery(const std::string& key,
                         int64_t page_id,
-                        const std::string& request,
+                        std::string request,
                         bool persistent) {
   if (closed_)
     return;
@@ -625,7 +625,7 @@ void QtBrowser::OnQuery(const std::string& key,
   message.kind = ProcessMessage::Kind::kQuery;
   message.frame = frame;
   message.query_id = router_id;
-  message.request = request;
+  message.request = std::move(request);
   message.persistent = persistent;
   if (!client_->OnProcessMessageReceived(self, message)) {
     // No router: nobody can take the query.

@@ -127,9 +127,10 @@ class QtBrowser : public Browser,
   // From the page's bridge world.
   void OnDocumentCreated(const FrameTable::Announcement& document);
   void OnDocumentGone(const std::string& key);
+  // |request| is taken by value: it can be megabytes, and is moved on, not copied.
   void OnQuery(const std::string& key,
                int64_t page_id,
-               const std::string& request,
+               std::string request,
                bool persistent);
   void OnCancel(const std::string& key, int64_t page_id);
   void OnFrameAddress(const std::string& url,
