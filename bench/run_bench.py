@@ -343,9 +343,9 @@ def start_bus(desktop, root):
     """A second session bus, so that fresh starts of Lumio do not find the
     long-running one there (Lumio allows one instance per session)."""
     r, w = os.pipe()
-    proc = desktop._spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                           "--address=unix:path=" + os.path.join(root, "bus2"),
-                           "--print-address=%d" % w], "dbus2", pass_fds=(w,))
+    desktop._spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                    "--address=unix:path=" + os.path.join(root, "bus2"),
+                    "--print-address=%d" % w], "dbus2", pass_fds=(w,))
     os.close(w)
     try:
         return _read_fd_line(r, 10, "second session bus address")
@@ -458,17 +458,22 @@ def fmt(v):
 
 
 def table(figures):
-    lines = ["| figure | unit | Lumio | peer | Lumio / peer | Lumio range | peer range | n |",
-             "| --- | --- | ---: | ---: | ---: | --- | --- | ---: |"]
+    lines = ["| figure | unit | Lumio | peer | Lumio / peer | Lumio range | peer range "
+             "| ratio within pairs | n |",
+             "| --- | --- | ---: | ---: | ---: | --- | --- | --- | ---: |"]
     for key, label, unit, better, other in ROWS:
         ours, theirs = figures.get(key, "ours"), figures.get(key, other)
         if not ours or not theirs:
             continue
         mo, mp = statistics.median(ours), statistics.median(theirs)
-        lines.append("| %s | %s (%s is better) | %s | %s | %.2f | %s–%s | %s–%s | %d |" % (
-            label, unit, better, fmt(mo), fmt(mp), mo / mp if mp else float("nan"),
-            fmt(min(ours)), fmt(max(ours)), fmt(min(theirs)), fmt(max(theirs)),
-            min(len(ours), len(theirs))))
+        # The samples of one pair were taken seconds apart, under the same load.
+        ratios = [o / p for o, p in zip(ours, theirs) if p]
+        lines.append("| %s | %s (%s is better) | %s | %s | %.2f | %s–%s | %s–%s "
+                     "| %.2f (%.2f–%.2f) | %d |" % (
+                         label, unit, better, fmt(mo), fmt(mp),
+                         mo / mp if mp else float("nan"), fmt(min(ours)), fmt(max(ours)),
+                         fmt(min(theirs)), fmt(max(theirs)), statistics.median(ratios),
+                         min(ratios), max(ratios), min(len(ours), len(theirs))))
     return "\n".join(lines)
 
 
@@ -499,6 +504,8 @@ def report(figures, args, started, loads, elapsed):
             "run seconds apart, so a change of load weighs on both sides alike. The run "
             "took %.0f s." % (loads[0], loads[1], elapsed), "",
             table(figures), "",
+            "*Lumio / peer* is the ratio of the two medians; *ratio within pairs* is the "
+            "median (and range) of the ratios of the two samples of each pair.", "",
             "What is compared:", "",
             "- *peer* is `build/bench/peers/lumio-peer` (bench/peers/): one "
             "`QWebEngineView`, a `QWebChannel` object in the page's main world that "
