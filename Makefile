@@ -2,16 +2,19 @@
 # make test: install the test tools too, build with the tests, run every test (unit and
 # end-to-end) through CTest.
 # make build TESTS=ON: the build that make test uses, without running the tests.
+# make asan: the unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+# in build-asan (no programs), then run; any report fails it.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 TESTS ?= OFF
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test asan clean
 
 all: build
 
 # Set for test and, through it, for the deps and build it depends on.
 test: TESTS = ON
+asan: TESTS = ON
 
 deps:
 	scripts/install-deps.sh $(if $(filter ON,$(TESTS)),--test)
@@ -26,5 +29,12 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure
 
+SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIO_BUILD_TESTS=ON \
+	  -DLUMIO_BUILD_PROGRAMS=OFF -DCMAKE_CXX_FLAGS="$(SANITIZE)"
+	cmake --build build-asan -j $(JOBS) --target lumio_unit_tests
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 build-asan/tests/unit/lumio_unit_tests
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan
