@@ -2,18 +2,21 @@
 # make test: install the test tools too, build with the tests, run every test (unit and
 # end-to-end) through CTest.
 # make build TESTS=ON: the build that make test uses, without running the tests.
+# make soak: the long load and fault tests of the real program (CTest label soak),
+# which make test leaves out.
 # make asan: the unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 # in build-asan (no programs), then run; any report fails it.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 TESTS ?= OFF
 
-.PHONY: all deps build run test asan clean
+.PHONY: all deps build run test soak asan clean
 
 all: build
 
 # Set for test and, through it, for the deps and build it depends on.
 test: TESTS = ON
+soak: TESTS = ON
 asan: TESTS = ON
 
 deps:
@@ -27,7 +30,10 @@ run: build
 	scripts/run.sh $(BUILD)/stage/bin/lumio-app
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure
+	cd $(BUILD) && ctest --output-on-failure -LE soak
+
+soak: build
+	cd $(BUILD) && ctest --output-on-failure -L soak
 
 SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 asan: deps
