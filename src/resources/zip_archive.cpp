@@ -124,18 +124,17 @@ size_t ZipArchive::LoadBuffer(const void* data, size_t size) {
   // Where each file entry lies; an entry whose local header does not read is
   // damaged. Entries that share bytes with another one are refused, all of them:
   // there is no telling which one the data belongs to.
-  std::vector<ZipSpan> spans(entries.size());
   std::vector<bool> readable(entries.size(), false);
   std::vector<ZipSpan> file_spans;
   std::vector<size_t> file_indexes;
   for (size_t i = 0; i < entries.size(); ++i) {
-    if (!IsFileEntry(entries[i]))
+    ZipSpan span;
+    if (!IsFileEntry(entries[i]) ||
+        !FindZipEntrySpan(bytes, size, entries[i], directory.offset, &span))
       continue;
-    readable[i] = FindZipEntrySpan(bytes, size, entries[i], directory.offset, &spans[i]);
-    if (readable[i]) {
-      file_spans.push_back(spans[i]);
-      file_indexes.push_back(i);
-    }
+    readable[i] = true;
+    file_spans.push_back(span);
+    file_indexes.push_back(i);
   }
   std::vector<bool> overlapping(entries.size(), false);
   const std::vector<bool> file_overlaps = FindOverlappingSpans(file_spans);
