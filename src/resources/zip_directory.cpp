@@ -22,10 +22,12 @@ constexpr uint16_t kZip64ExtraId = 0x0001;
 // Values that defer to the Zip64 records.
 constexpr uint16_t kDefer16 = 0xffff;
 constexpr uint32_t kDefer32 = 0xffffffff;
-// How many end records that pass the cheap checks are read in full. An archive
-// has one; a crafted one could plant thousands in its comment, each pointing at a
-// large directory, and make reading quadratic.
-constexpr int kMaxEndCandidates = 16;
+// How many end record signatures the last 64 KiB may hold. An archive has one
+// (a second one by chance in compressed data is rare); a crafted one could plant
+// thousands in its comment, each pointing at a large directory. libzip reads the
+// directory of every one that reads and compares them entry by entry, so such an
+// archive is refused before libzip sees it.
+constexpr size_t kMaxEndCandidates = 16;
 
 // A window on the archive's bytes; every read is checked against it.
 class Reader {
@@ -254,14 +256,17 @@ bool ReadZipDirectory(const uint8_t* data, size_t size, ZipDirectory* directory)
   const Reader archive(data, size);
   const size_t window = kMaxCommentSize + kEndSize + kZip64LocatorSize;
   const size_t first = size > window ? size - window : 0;
-  int candidates = 0;
-  for (size_t at = first; at + kEndSize <= size; ++at) {
+  std::vector<size_t> candidates;
+  for (size_t at = first; at + 4 <= size; ++at) {
     if (data[at] != 'P' || std::memcmp(data + at, "PK\x05\x06", 4) != 0)
       continue;
+    if (candidates.size() == kMaxEndCandidates)
+      return false;
+    candidates.push_back(at);
+  }
+  for (size_t at : candidates) {
     if (ReadDirectoryAt(archive, at, directory))
       return true;
-    if (++candidates == kMaxEndCandidates)
-      break;
   }
   *directory = ZipDirectory();
   return false;

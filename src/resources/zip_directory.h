@@ -37,7 +37,8 @@ struct ZipDirectory {
 
 // Reads the directory of the archive in |data|. The end record is looked for as
 // libzip does: in the last 64 KiB (plus the records' own length), from the front,
-// taking the first one whose directory reads. A Zip64 locator right before it
+// taking the first one whose directory reads; more than 16 signatures of end
+// records there make the archive unreadable. A Zip64 locator right before it
 // leads to the Zip64 end record, whose values then count. False when no directory
 // reads: then |directory| is left empty.
 bool ReadZipDirectory(const uint8_t* data, size_t size, ZipDirectory* directory);

@@ -93,6 +93,17 @@ TEST(ZipDirectoryTest, EndRecordIsFoundPastCommentsAndPrefixes) {
   ASSERT_EQ(1u, directory.entries.size());
   EXPECT_EQ("index.html", directory.entries[0].name);
 
+  // A comment full of end records, each of which reads: refused rather than read
+  // sixteen times over (libzip would read every one).
+  const std::string end_record = raw.Finish().substr(raw.Finish().size() - 22);
+  std::string many;
+  for (int i = 0; i < 16; ++i)
+    many += end_record;
+  end.comment = many.substr(0, 15 * 22);
+  ASSERT_TRUE(Read(raw.Finish(end), &directory));
+  end.comment = many;
+  EXPECT_FALSE(Read(raw.Finish(end), &directory));
+
   // The longest comment there can be.
   end.comment = std::string(0xffff, 'c');
   zip = raw.Finish(end);
