@@ -6,16 +6,20 @@
 # make bench: build with the tests, then measure lumio-app against a bare Qt WebEngine
 # program (bench/run_bench.py, a few minutes) and write bench/RESULTS.md.
 # WEB_DIR=path/to/dist with any of them: pack that web application instead of web/.
+# make soak: the long load and fault tests of the real program (CTest label soak),
+# which make test leaves out.
+# make asan: the unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+# in build-asan (no programs), then run; any report fails it.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 TESTS ?= OFF
 
-.PHONY: all deps build run test package bench clean
+.PHONY: all deps build run test package bench soak asan clean
 
 all: build
 
-# Set for test and bench and, through them, for the deps and build they depend on.
-test bench: TESTS = ON
+# Set for these and, through them, for the deps and build they depend on.
+test bench soak asan: TESTS = ON
 
 deps:
 	scripts/install-deps.sh $(if $(filter ON,$(TESTS)),--test)
@@ -29,7 +33,17 @@ run: build
 	scripts/run.sh $(BUILD)/stage/bin/lumio-app
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure
+	cd $(BUILD) && ctest --output-on-failure -LE soak
+
+soak: build
+	cd $(BUILD) && ctest --output-on-failure -L soak
+
+SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIO_BUILD_TESTS=ON \
+	  -DLUMIO_BUILD_PROGRAMS=OFF -DCMAKE_CXX_FLAGS="$(SANITIZE)"
+	cmake --build build-asan -j $(JOBS) --target lumio_unit_tests
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 build-asan/tests/unit/lumio_unit_tests
 
 bench: build
 	LUMIO_BUILD=$(abspath $(BUILD)) /usr/bin/python3 bench/run_bench.py $(BENCH_ARGS)
@@ -38,4 +52,4 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan

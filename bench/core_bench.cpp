@@ -147,6 +147,44 @@ void BM_DispatchCommandWithArguments(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchCommandWithArguments)->Arg(0)->Arg(1);
 
+// The cost per megabyte of a large request, all of it on the UI thread: one long
+// string member (the cheapest text to parse), or an array of small numbers (about
+// the dearest). The command answers without reading the member.
+void BM_DispatchLargeRequest(benchmark::State& state) {
+  GetBridgeCommandTable().clear();
+  RegisterBridgeCommand("BenchEcho",
+                        [](const auto&, const auto&, int64_t, const auto&, bool,
+                           const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
+                          ReplyEmptyObject(cb);
+                        });
+  auto frame = std::make_shared<AppFrame>();
+  auto callback = std::make_shared<NullCallback>();
+  // In KiB; the largest stays just inside the limit.
+  const size_t size = static_cast<size_t>(state.range(1)) << 10;
+  std::string request = R"({"command":"BenchEcho","data":)";
+  if (state.range(0) == 0) {
+    request += '"';
+    request.append(size, 'x');
+    request += '"';
+  } else {
+    request += "[0";
+    while (request.size() < size)
+      request += ",12";
+    request += ']';
+  }
+  request += '}';
+  for (auto _ : state) {
+    if (!DispatchBridgeQuery(nullptr, frame, 1, request, false, callback))
+      state.SkipWithError("not taken");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * request.size()));
+  state.SetLabel(state.range(0) == 0 ? "string" : "array of numbers");
+  GetBridgeCommandTable().clear();
+}
+BENCHMARK(BM_DispatchLargeRequest)
+    ->ArgsProduct({{0, 1}, {1024, 4096, 10239}})
+    ->Unit(benchmark::kMillisecond);
+
 void BM_PageEventText(benchmark::State& state) {
   rapidjson::Document payload(rapidjson::kObjectType);
   payload.AddMember("url", "app://lumio/index.html#/conversations/1234?filter=\"unread\"",

@@ -50,6 +50,10 @@ bool DispatchBridgeQuery(
   if (!frame || frame->GetSecurityOrigin() != kAppOrigin)
     return false;
 
+  // Before anything is parsed or copied.
+  if (request.size() > kMaxBridgeRequestBytes)
+    return false;
+
   // c_str(): the parser stops at the first NUL. Iterative parsing keeps deeply
   // nested input from exhausting the stack; without kParseStopWhenDoneFlag anything
   // but whitespace after the root is an error.

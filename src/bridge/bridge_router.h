@@ -3,16 +3,18 @@
 // reply object.
 //
 // A request is taken only when it comes from a frame of our own origin
-// ("app://lumio"), is a JSON object (the parser stops at the first NUL character),
-// and has a string member "command" (the first one, when the name occurs twice) that
-// names a registered command, compared byte for byte. Anything else is not taken, and
-// the message router fails it with -1 "The query has been canceled".
+// ("app://lumio"), is at most kMaxBridgeRequestBytes long, is a JSON object (the
+// parser stops at the first NUL character), and has a string member "command" (the
+// first one, when the name occurs twice) that names a registered command, compared
+// byte for byte. Anything else is not taken, and the message router fails it with
+// -1 "The query has been canceled".
 //
 // UI thread only: the table is filled once at start-up and read while dispatching,
 // both on that thread, so it has no lock.
 #ifndef SRC_BRIDGE_BRIDGE_ROUTER_H_
 #define SRC_BRIDGE_BRIDGE_ROUTER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -23,6 +25,13 @@
 
 #include "engine/browser.h"
 #include "engine/message_router.h"
+
+// The longest request taken, in bytes of UTF-8: 10 MiB. Every request is carried
+// and parsed on the UI thread, at about 12 ms per MiB in all (bench/RESULTS.md), so
+// this caps the pause at about a tenth of a second. The page's cefQuery
+// (engine/page_script.js) refuses longer ones before they leave the page, with the
+// same answer; this check stands for requests that come by another way.
+inline constexpr size_t kMaxBridgeRequestBytes = 10 * 1024 * 1024;
 
 // The reply object given to a command handler. Answers go to the page as compact
 // JSON text (JsonToText). Whether the query was already answered is not checked

@@ -20,6 +20,19 @@
   var setAttribute = Element.prototype.setAttribute;
   var getAttribute = Element.prototype.getAttribute;
 
+  var encoder = new TextEncoder();
+  var encode = TextEncoder.prototype.encode;
+  var byteLength = Object.getOwnPropertyDescriptor(
+      Object.getPrototypeOf(Uint8Array.prototype), 'byteLength').get;
+
+  // Requests longer than this many bytes of UTF-8 never leave the page; the browser
+  // refuses them as well (kMaxBridgeRequestBytes in bridge/bridge_router.h, where
+  // the reason is). Sent, one would hold up the program's windows while it is
+  // carried and parsed.
+  var MAX_REQUEST_BYTES = 10 * 1024 * 1024;
+  var CANCELED_CODE = -1;
+  var CANCELED_MESSAGE = 'The query has been canceled';
+
   var port = apply(Document.prototype.createElement, document, ['lumio-port']);
   var pending = createObject(null);  // page id -> {onSuccess, onFailure, persistent}
   var nextId = 1;
@@ -36,9 +49,14 @@
     apply(setTimer, window, [function () { throw error; }, 0]);
   }
 
-  apply(listen, port, ['lumio-response', function () {
-    var answer = parseJson(apply(getAttribute, port, ['data-response']));
-    var id = answer[0], success = answer[1], code = answer[2], text = answer[3];
+  // A UTF-16 code unit takes at least one byte of UTF-8 and at most three.
+  function isTooLong(request) {
+    if (request.length > MAX_REQUEST_BYTES) return true;
+    if (request.length * 3 <= MAX_REQUEST_BYTES) return false;
+    return apply(byteLength, apply(encode, encoder, [request]), []) > MAX_REQUEST_BYTES;
+  }
+
+  function answer(id, success, code, text) {
     var entry = pending[id];
     if (!entry) return;
     if (!success || !entry.persistent) delete pending[id];
@@ -50,6 +68,10 @@
     } catch (e) {
       report(e);
     }
+  }
+  apply(listen, port, ['lumio-response', function () {
+    var response = parseJson(apply(getAttribute, port, ['data-response']));
+    answer(response[0], response[1], response[2], response[3]);
   }]);
 
   var init = createObject(null);
@@ -67,6 +89,13 @@
     entry.persistent = options.persistent === true;
     var id = nextId++;
     pending[id] = entry;
+    if (isTooLong(request)) {
+      // Answered later, as the browser answers: the page may still cancel it.
+      apply(setTimer, window, [function () {
+        answer(id, false, CANCELED_CODE, CANCELED_MESSAGE);
+      }, 0]);
+      return id;
+    }
     send('lumio-query', id, request, entry.persistent);
     return id;
   };

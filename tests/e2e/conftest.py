@@ -10,6 +10,12 @@ ARTIFACTS = os.environ.get("LUMIO_E2E_ARTIFACTS", "/tmp/lumio-e2e-artifacts")
 _live_tags = set()
 
 
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", "soak: long load and fault tests, run only when -m names them "
+        "(make soak)")
+
+
 def pytest_collection_modifyitems(config, items):
     missing = [p for p in (ls.APP_REL, ls.HELPER_REL)
                if not os.access(os.path.join(ls.STAGE, p), os.X_OK)]
@@ -17,6 +23,11 @@ def pytest_collection_modifyitems(config, items):
         # Running without the programs would prove nothing; fail loudly instead.
         raise pytest.UsageError("lumio programs not found under LUMIO_STAGE=%s: %s"
                                 % (ls.STAGE, ", ".join(missing)))
+    if "soak" not in (config.getoption("markexpr") or ""):
+        soak = [item for item in items if item.get_closest_marker("soak")]
+        if soak:
+            config.hook.pytest_deselected(items=soak)
+            items[:] = [item for item in items if not item.get_closest_marker("soak")]
 
 
 @pytest.hookimpl(hookwrapper=True)

@@ -132,3 +132,32 @@ def test_foreign_main_frame_is_refused(app):
 
     ls.holds_for(lambda: app.alive() and not app.windows(), 1.0,
                  what="a refused handshake leaving the window hidden")
+
+
+MAX_REQUEST_BYTES = 10 * 1024 * 1024
+
+
+def query_built_in_page(app, expression):
+    """cefQuery with a request that the page builds itself from |expression|."""
+    return outcome(app.devtools.evaluate(
+        "(%s)(%s, false, 60000)" % (ls.QUERY_FN, expression), timeout=90))
+
+
+def test_requests_longer_than_the_limit_are_canceled(app):
+    command = '{"command":"OrbitAppGetInfo"}'
+    padded = "%s + ' '.repeat(%%d)" % json.dumps(command)
+    assert query_built_in_page(app, padded % (MAX_REQUEST_BYTES - len(command)))[0] == \
+        "success"
+    assert query_built_in_page(app, padded % (MAX_REQUEST_BYTES - len(command) + 1)) == \
+        CANCELED
+
+    # The limit counts bytes of UTF-8, not characters: each euro sign takes three.
+    head, tail = '{"command":"OrbitAppGetInfo","a":"', '"}'
+    euros = (MAX_REQUEST_BYTES - len(head) - len(tail)) // 3
+    wide = "%s + '\\u20ac'.repeat(%%d) + %s" % (json.dumps(head), json.dumps(tail))
+    assert query_built_in_page(app, wide % euros)[0] == "success"
+    assert query_built_in_page(app, wide % (euros + 1)) == CANCELED
+
+    assert query_built_in_page(app, padded % (100 << 20)) == CANCELED
+    app.expect_alive()
+    assert outcome(app.handshake()) == ("success", HELLO)

@@ -7,89 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "bridge/bridge_router.h"
+#include "fake_services.h"
 #include "fakes.h"
 #include "native/browser_operations.h"
 
 namespace {
-
-// Records every call, in order, as "Service.Method(arguments)".
-class FakeServices : public WindowService,
-                     public AppService,
-                     public TrayService,
-                     public OsService,
-                     public PopupService {
- public:
-  std::vector<std::string> calls;
-  MainWindowState state = kMainWindowStateVisible;
-  std::string computer_name = "workstation";
-  int64_t idle_ms = 0;
-  bool registered = false;
-
-  void Show() override { Log("Window.Show"); }
-  void Hide() override { Log("Window.Hide"); }
-  void Minimize() override { Log("Window.Minimize"); }
-  void Flash() override { Log("Window.Flash"); }
-  void Unflash() override { Log("Window.Unflash"); }
-  void SetTopmost(bool enabled) override {
-    Log("Window.SetTopmost(" + Bool(enabled) + ")");
-  }
-  void SetAlpha(int value) override {
-    Log("Window.SetAlpha(" + std::to_string(value) + ")");
-  }
-  MainWindowState GetState() override {
-    Log("Window.GetState");
-    return state;
-  }
-  void Quit() override { Log("App.Quit"); }
-  void QuitNow() override { Log("App.QuitNow"); }
-  void Notify(const std::string& title,
-              const std::string& text,
-              int32_t unread) override {
-    Log("Tray.Notify(" + title + "|" + text + "|" + std::to_string(unread) + ")");
-  }
-  void UpdateMenu(const std::vector<TrayMenuItem>& items) override {
-    std::string text;
-    for (const TrayMenuItem& item : items)
-      text += "[" + std::to_string(item.id) + "|" + item.label + "|" +
-              Bool(item.enabled) + "]";
-    Log("Tray.UpdateMenu(" + text + ")");
-  }
-  void ClearBadge() override { Log("Tray.ClearBadge"); }
-  void RemoveDeliveredNotifications() override {
-    Log("Tray.RemoveDeliveredNotifications");
-  }
-  std::string GetComputerName() override {
-    Log("Os.GetComputerName");
-    return computer_name;
-  }
-  void OpenExternalBrowser(const std::string& url) override {
-    Log("Os.OpenExternalBrowser(" + url + ")");
-  }
-  int64_t GetUserIdleTime() override {
-    Log("Os.GetUserIdleTime");
-    return idle_ms;
-  }
-  bool IsStartupAppRegistered() override {
-    Log("Os.IsStartupAppRegistered");
-    return registered;
-  }
-  void RegisterStartupApp() override { Log("Os.RegisterStartupApp"); }
-  void UnregisterStartupApp() override { Log("Os.UnregisterStartupApp"); }
-  void Prepare(const std::string& name,
-               const std::vector<std::string>& features) override {
-    std::string text = name + ":";
-    for (const std::string& feature : features)
-      text += "[" + feature + "]";
-    Log("Popup.Prepare(" + text + ")");
-  }
-
- private:
-  static std::string Bool(bool value) { return value ? "true" : "false"; }
-  void Log(const std::string& call) {
-    calls.push_back(call);
-    FakeCallLog().push_back(call);
-  }
-};
 
 class BridgeCommandsTest : public ::testing::Test {
  protected:

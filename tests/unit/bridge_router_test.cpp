@@ -126,6 +126,25 @@ TEST_F(BridgeRouterTest, DeeplyNestedArgumentsAreHandledWithoutExhaustingTheStac
   EXPECT_EQ(1, runs);
 }
 
+// The limit counts bytes, whatever they are: trailing whitespace, and text after a
+// NUL that the parser would never read, count too.
+TEST_F(BridgeRouterTest, RequestsLongerThanTheLimitAreNotTaken) {
+  const std::string command = R"({"command":"OrbitAppGetInfo"})";
+  std::string request = command;
+  request.resize(kMaxBridgeRequestBytes, ' ');
+  EXPECT_TRUE(Dispatch(request));
+  request.push_back(' ');
+  EXPECT_FALSE(Dispatch(request));
+  request = command + '\0';
+  request.resize(kMaxBridgeRequestBytes + 1, 'x');
+  EXPECT_FALSE(Dispatch(request));
+  std::string argument(kMaxBridgeRequestBytes, 'a');
+  EXPECT_FALSE(Dispatch(R"({"command":"OrbitAppGetInfo","a":")" + argument + "\"}"));
+  EXPECT_EQ(1u, calls_.size());
+  EXPECT_EQ(1u, callback_->successes().size());
+  EXPECT_TRUE(callback_->failures().empty());
+}
+
 TEST_F(BridgeRouterTest, OnlyOurOwnOriginIsServed) {
   const std::string request = R"({"command":"OrbitAppGetInfo"})";
   for (const char* url :
