@@ -5,12 +5,6 @@
 namespace engine {
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 bool IsSchemeChar(char c, bool first) {
   if (std::isalpha(static_cast<unsigned char>(c)))
     return true;
@@ -29,7 +23,7 @@ bool ParseURL(const std::string& url, URLParts& parts) {
     if (!IsSchemeChar(url[i], i == 0))
       return false;
   }
-  parts.scheme = Lower(url.substr(0, colon));
+  parts.scheme = AsciiLower(url.substr(0, colon));
 
   std::string rest = url.substr(colon + 1);
   const size_t hash = rest.find('#');
@@ -60,7 +54,7 @@ bool ParseURL(const std::string& url, URLParts& parts) {
     parts.port = authority.substr(port_colon + 1);
     authority.erase(port_colon);
   }
-  parts.host = Lower(authority);
+  parts.host = AsciiLower(authority);
   return true;
 }
 
@@ -72,6 +66,14 @@ std::string URLOrigin(const std::string& url) {
   if (!parts.port.empty())
     origin += ":" + parts.port;
   return origin;
+}
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
 }
 
 }  // namespace engine

@@ -22,6 +22,10 @@ bool ParseURL(const std::string& url, URLParts& parts);
 // "scheme://host[:port]" for standard URLs, "null" for anything else.
 std::string URLOrigin(const std::string& url);
 
+// |text| with the ASCII letters A-Z in lower case; every other byte (UTF-8 among
+// them) as it is, whatever the C locale says.
+std::string AsciiLower(std::string text);
+
 }  // namespace engine
 
 #endif  // SRC_ENGINE_URL_PARTS_H_

@@ -1,5 +1,7 @@
 #include "native/external_url.h"
 
+#include "engine/url_parts.h"
+
 namespace {
 
 bool IsAsciiAlpha(char c) {
@@ -8,14 +10,6 @@ bool IsAsciiAlpha(char c) {
 
 bool IsSchemeChar(char c) {
   return IsAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-}
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 // The host of "//userinfo@host:port/path": "" when there is none.
@@ -48,7 +42,7 @@ bool IsExternalBrowserUrl(const std::string& url) {
     if (!IsSchemeChar(url[i]))
       return false;
   }
-  const std::string scheme = AsciiLower(url.substr(0, colon));
+  const std::string scheme = engine::AsciiLower(url.substr(0, colon));
   if (scheme == "mailto")
     return true;
   // "http:/path" and "http:///path" name no server to open.

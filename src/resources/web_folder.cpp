@@ -7,17 +7,11 @@
 #include <optional>
 #include <vector>
 
+#include "engine/url_parts.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string AsciiLower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 // The segments of |name| split at "/", or nothing when one of them may not name a
 // file of the folder: empty (absolute names, "a//b", a trailing "/"), "." or "..".
@@ -45,12 +39,12 @@ std::optional<fs::path> FindEntry(const fs::path& dir, const std::string& segmen
   const fs::path exact = dir / segment;
   if (fs::symlink_status(exact, error).type() != fs::file_type::not_found && !error)
     return exact;
-  const std::string wanted = AsciiLower(segment);
+  const std::string wanted = engine::AsciiLower(segment);
   std::optional<std::string> found;
   for (fs::directory_iterator it(dir, error), end; !error && it != end;
        it.increment(error)) {
     const std::string candidate = it->path().filename().string();
-    if (AsciiLower(candidate) == wanted && (!found || candidate < *found))
+    if (engine::AsciiLower(candidate) == wanted && (!found || candidate < *found))
       found = candidate;
   }
   if (!found)

@@ -11,17 +11,10 @@
 #include <limits>
 #include <vector>
 
+#include "engine/url_parts.h"
 #include "resources/zip_directory.h"
 
 namespace {
-
-std::string AsciiLower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 bool IsFileEntry(const ZipDirectoryEntry& entry) {
   return !entry.name.empty() && entry.name.back() != '/' && entry.uncompressed_size > 0;
@@ -179,7 +172,7 @@ size_t ZipArchive::LoadBuffer(const void* data, size_t size) {
       if (!readable[i] || !name || !SameEntry(archive, index, entry) ||
           !ReadEntry(archive, index, entry.uncompressed_size, *file))
         break;
-      files_[AsciiLower(name)] = std::move(file);
+      files_[engine::AsciiLower(name)] = std::move(file);
       ++loaded;
     }
   }
@@ -189,6 +182,6 @@ size_t ZipArchive::LoadBuffer(const void* data, size_t size) {
 }
 
 std::shared_ptr<const std::string> ZipArchive::GetFile(const std::string& name) const {
-  const auto it = files_.find(AsciiLower(name));
+  const auto it = files_.find(engine::AsciiLower(name));
   return it == files_.end() ? nullptr : it->second;
 }
