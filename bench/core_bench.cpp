@@ -15,10 +15,6 @@
 #include "resources/scheme_handler_factory.h"
 #include "resources/zip_archive.h"
 
-// The window operations the bridge commands call; nothing to show here.
-void MainWindowShow() {}
-void MainWindowHide() {}
-
 namespace {
 
 class AppFrame : public engine::Frame {
