@@ -81,12 +81,17 @@ void BM_PackRequestMiss(benchmark::State& state) {
 }
 BENCHMARK(BM_PackRequestMiss);
 
-void BM_DispatchBridgeQuery(benchmark::State& state) {
+// "BenchEcho": answers "{}" without reading anything.
+void RegisterEchoCommand() {
   RegisterBridgeCommand("BenchEcho",
                         [](const auto&, const auto&, int64_t, const auto&, bool,
                            const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
                           ReplyEmptyObject(cb);
                         });
+}
+
+void BM_DispatchBridgeQuery(benchmark::State& state) {
+  RegisterEchoCommand();
   auto frame = std::make_shared<AppFrame>();
   auto callback = std::make_shared<NullCallback>();
   const std::string request =
@@ -148,11 +153,7 @@ BENCHMARK(BM_DispatchCommandWithArguments)->Arg(0)->Arg(1);
 // the dearest). The command answers without reading the member.
 void BM_DispatchLargeRequest(benchmark::State& state) {
   GetBridgeCommandTable().clear();
-  RegisterBridgeCommand("BenchEcho",
-                        [](const auto&, const auto&, int64_t, const auto&, bool,
-                           const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
-                          ReplyEmptyObject(cb);
-                        });
+  RegisterEchoCommand();
   auto frame = std::make_shared<AppFrame>();
   auto callback = std::make_shared<NullCallback>();
   // In KiB; the largest stays just inside the limit.

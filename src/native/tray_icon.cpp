@@ -16,11 +16,11 @@
 #include <memory>
 #include <optional>
 
+#include "app/app_quit.h"
 #include "bridge/page_event.h"
 #include "native/badge.h"
 #include "native/desktop_notifications.h"
 #include "native/launcher_entry.h"
-#include "app/app_quit.h"
 #include "native/tray_menu.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // The tray icon: on this desktop it stands in for a dock icon. Its context menu
 // is the page's list, activating it reopens the program (AppReopen in
-// app/app_quit.h), and the unread count of a notification is drawn on it and shown on the launcher icon.
+// app/app_quit.h), and the unread count of a notification is drawn on it and shown on the
+// launcher icon.
 //
 // Qt publishes it as a StatusNotifierItem, its menu over com.canonical.dbusmenu,
 // when a StatusNotifierWatcher with a host is on the session bus at the moment the
