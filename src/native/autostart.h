@@ -1,5 +1,6 @@
 // Starting at login the freedesktop.org way: a desktop entry in the user's
-// autostart folder ($XDG_CONFIG_HOME/autostart) whose Exec starts the program. Paths come in as arguments, so that tests can use any folder.
+// autostart folder ($XDG_CONFIG_HOME/autostart) whose Exec starts the program.
+// Paths come in as arguments, so that tests can use any folder.
 //
 // An entry counts for |program| when it is a "*.desktop" file of the folder that is
 // not Hidden=true and whose Exec names |program| itself: the first argument of Exec,
