@@ -38,6 +38,10 @@ namespace engine {
 namespace {
 
 QWebEngineProfile* g_profile = nullptr;
+// The folders of the profile's first storage that this run made, and which of
+// them were there before; empty when the cache lives elsewhere.
+QStringList g_stray_folders;
+QList<bool> g_stray_folders_existed;
 
 // How long requests sent by unloading pages may take to leave before the profile
 // goes.
@@ -212,8 +216,13 @@ bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
     const QString path = QString::fromStdString(settings.cache_path);
     g_profile->setCachePath(path);
     g_profile->setPersistentStoragePath(path);
-    if (!QDir::cleanPath(path).startsWith(QDir::cleanPath(app_data)))
+    if (!QDir::cleanPath(path).startsWith(QDir::cleanPath(app_data))) {
       RemoveCreatedFolders(default_folders, existed);
+      // The first storage's preferences may still be written out later, as late
+      // as the profile's end: Shutdown looks once more.
+      g_stray_folders = default_folders;
+      g_stray_folders_existed = existed;
+    }
   }
   if (!settings.product_version.empty()) {
     g_profile->setHttpUserAgent(QString::fromStdString(UserAgentWithProduct(
@@ -304,6 +313,8 @@ void Shutdown() {
   delete g_profile;
   g_profile = nullptr;
   g_scheme_handlers.clear();
+  if (!g_stray_folders.isEmpty())
+    RemoveCreatedFolders(g_stray_folders, g_stray_folders_existed);
 }
 
 void PostDelayedTask(std::function<void()> task, int64_t delay_ms) {
