@@ -2,16 +2,19 @@
 // frame. The page's scripts run in another world: they share the document with
 // this script but none of its variables or built-ins, so a page that defines a
 // global named "qt", or replaces JSON or Function.prototype.apply, neither breaks
-// nor overhears the bridge. The browser prepends qwebchannel.js, whose
-// QWebChannel stays local to the enclosing function.
+// nor overhears the bridge.
 //
 // The page reaches this world only through page_script.js, the small stub that
 // defines window.cefQuery and window.cefQueryCancel in the page's world. At
 // document creation, before any page script runs, the stub hands this script a
-// detached element (its "port"); requests and answers travel as attributes and
-// events on that element, which no page script can reach.
+// detached element (its "port"); requests and answers travel as the text of
+// events on that element, which no page script can reach. Only strings cross
+// between the worlds.
 //
-// Only the top frame's world has the web channel's transport. A sub-frame that
+// Only the top frame's world has the web channel's transport; the router there
+// speaks the channel's protocol itself and sends what the page's documents do in
+// one turn of the event loop as one message (see BridgeObject in qt_browser.h).
+// A sub-frame that
 // can reach its top window's world (same origin) sends its queries through it; a
 // frame that cannot (another origin) fails them the way the browser fails a query
 // nobody takes, and posts its address to the top window instead.
@@ -52,10 +55,12 @@
   // -- the stub's port --
 
   var port = null;
+  // The stub reads "<id>:<1 or 0>:<code>:<text>".
   function deliver(id, success, code, text) {
     if (!port) return;
-    port.setAttribute('data-response', JSON.stringify([id, !!success, code, String(text)]));
-    port.dispatchEvent(new Event('lumio-response'));
+    port.dispatchEvent(new CustomEvent('lumio-response', {
+      detail: id + ':' + (success ? '1' : '0') + ':' + code + ':' + text
+    }));
   }
   // Runs |code| where the page's scripts run.
   function runInPage(code, doc) {
@@ -87,31 +92,101 @@
 
   // -- the top frame: the web channel and every document of the page --
 
-  function makeTopRouter() {
-    var bridge = null;
-    var waiting = [];
-    var connecting = false;
-    var documents = Object.create(null);  // key -> {deliver, run}
+  // The web channel's message types and the browser's object.
+  var SIGNAL = 1, INIT = 3, IDLE = 4, INVOKE_METHOD = 6, CONNECT_TO_SIGNAL = 7, RESPONSE = 10;
+  var BRIDGE_OBJECT = 'lumioBridge';
+  // A batch is sent at the end of the turn, or as soon as it holds this much.
+  var BATCH_ENTRIES = 1000;
+  var BATCH_CHARACTERS = 1024 * 1024;
 
+  function makeTopRouter() {
+    var post = null;  // sends a batch, once the channel is up
+    var connecting = false;
+    var unsent = [];  // batches made before
+    var documents = Object.create(null);  // key -> {deliver, run}
+    var batch = [];
+    var batchCharacters = 0;
+    var flushQueued = false;
+
+    // |answers|: runs of key, id, success, code, text.
+    function onAnswers(answers) {
+      if (!Array.isArray(answers)) return;
+      for (var i = 0; i + 4 < answers.length; i += 5) {
+        var doc = documents[answers[i]];
+        if (doc) doc.deliver(answers[i + 1], answers[i + 2], answers[i + 3], answers[i + 4]);
+      }
+    }
+
+    // Replies are matched to calls by ids that name this document: a reply meant
+    // for the document before this one is not taken for one of ours.
     function connect() {
-      if (bridge || connecting) return;
-      if (typeof qt === 'undefined' || !qt.webChannelTransport) return;
+      if (post || connecting) return;
+      var transport = typeof qt !== 'undefined' && qt.webChannelTransport;
+      if (!transport) return;
       connecting = true;
-      new QWebChannel(qt.webChannelTransport, function (channel) {
-        bridge = channel.objects.lumioBridge;
-        bridge.response.connect(function (key, id, success, code, text) {
-          var doc = documents[key];
-          if (doc) doc.deliver(id, success, code, text);
+      var calls = Object.create(null);
+      var nextCall = 0;
+      var responsesSignal = null;
+      function send(message, callback) {
+        if (callback) {
+          message.id = documentKey + '.' + nextCall++;
+          calls[message.id] = callback;
+        }
+        transport.send(JSON.stringify(message));
+      }
+      transport.onmessage = function (message) {
+        var data = message.data;
+        if (typeof data === 'string') data = JSON.parse(data);
+        if (!data || typeof data !== 'object') return;
+        if (data.type === RESPONSE) {
+          var callback = calls[data.id];
+          if (!callback) return;
+          delete calls[data.id];
+          callback(data.data);
+        } else if (data.type === SIGNAL && data.object === BRIDGE_OBJECT &&
+                   data.signal === responsesSignal && Array.isArray(data.args)) {
+          onAnswers(data.args[0]);
+        }
+      };
+      send({type: INIT}, function (objects) {
+        var signals = objects && objects[BRIDGE_OBJECT] && objects[BRIDGE_OBJECT].signals;
+        (Array.isArray(signals) ? signals : []).forEach(function (signal) {
+          if (signal[0] === 'responses') responsesSignal = signal[1];
         });
-        var queued = waiting;
-        waiting = [];
-        queued.forEach(function (fn) { fn(bridge); });
+        send({type: CONNECT_TO_SIGNAL, object: BRIDGE_OBJECT, signal: responsesSignal});
+        send({type: IDLE});
+        post = function (entries) {
+          send({type: INVOKE_METHOD, object: BRIDGE_OBJECT, method: 'post', args: [entries]},
+               onAnswers);
+        };
+        var queued = unsent;
+        unsent = [];
+        queued.forEach(post);
       });
     }
-    function withBridge(fn) {
-      if (bridge) { fn(bridge); return; }
-      waiting.push(fn);
-      connect();
+
+    function flush() {
+      flushQueued = false;
+      if (!batch.length) return;
+      var entries = batch;
+      batch = [];
+      batchCharacters = 0;
+      if (post) {
+        post(entries);
+      } else {
+        unsent.push(entries);
+        connect();
+      }
+    }
+    function enqueue(entry, characters) {
+      batch.push(entry);
+      batchCharacters += characters;
+      if (batch.length >= BATCH_ENTRIES || batchCharacters >= BATCH_CHARACTERS) {
+        flush();
+      } else if (!flushQueued) {
+        flushQueued = true;
+        queueMicrotask(flush);
+      }
     }
 
     // A frame of another origin cannot reach this world; it posts its address
@@ -149,27 +224,25 @@
       var last = lastReport.get(source);
       if (last !== undefined && (isChildFrame(source) || now - last < 1000)) return;
       lastReport.set(source, now);
-      withBridge(function (b) {
-        b.frameAddress({url: url, senderOrigin: String(event.origin),
-                        name: typeof data.name === 'string' ? data.name : ''});
-      });
+      enqueue(['a', {url: url, senderOrigin: String(event.origin),
+                     name: typeof data.name === 'string' ? data.name : ''}], url.length);
     }, true);
 
     return {
       open: function (doc, handlers) {
         documents[doc.key] = handlers;
-        withBridge(function (b) { b.documentCreated(doc); });
+        enqueue(['d', doc], doc.url.length);
       },
       gone: function (key) {
         if (!(key in documents)) return;
         delete documents[key];
-        withBridge(function (b) { b.documentGone(key); });
+        enqueue(['g', key], 0);
       },
       query: function (key, id, request, persistent) {
-        withBridge(function (b) { b.query(key, id, request, persistent); });
+        enqueue(['q', key, id, request, persistent], request.length);
       },
       cancel: function (key, id) {
-        withBridge(function (b) { b.cancel(key, id); });
+        enqueue(['c', key, id], 0);
       },
       run: function (key, code) {
         var doc = documents[key];
@@ -213,12 +286,16 @@
     if (port || !(element instanceof Element)) return;
     event.stopImmediatePropagation();
     port = element;
-    port.addEventListener('lumio-query', function () {
-      onQuery(Number(port.getAttribute('data-id')), String(port.getAttribute('data-request')),
-              port.getAttribute('data-persistent') === '1');
+    // "<id>:<1 or 0 for persistent>:<request>"
+    port.addEventListener('lumio-query', function (event) {
+      var detail = event.detail;
+      if (typeof detail !== 'string') return;
+      var colon = detail.indexOf(':');
+      onQuery(Number(detail.slice(0, colon)), detail.slice(colon + 3),
+              detail.charAt(colon + 1) === '1');
     });
-    port.addEventListener('lumio-cancel', function () {
-      onCancel(Number(port.getAttribute('data-id')));
+    port.addEventListener('lumio-cancel', function (event) {
+      onCancel(Number(event.detail));
     });
   }, true);
 

@@ -13,12 +13,14 @@
   var createObject = Object.create;
   var parseJson = JSON.parse;
   var ErrorType = Error;
-  var EventType = Event;
+  var CustomEventType = CustomEvent;
+  var eventDetail = Object.getOwnPropertyDescriptor(CustomEvent.prototype, 'detail').get;
   var setTimer = window.setTimeout;
   var dispatch = EventTarget.prototype.dispatchEvent;
   var listen = EventTarget.prototype.addEventListener;
-  var setAttribute = Element.prototype.setAttribute;
-  var getAttribute = Element.prototype.getAttribute;
+  var indexOf = String.prototype.indexOf;
+  var slice = String.prototype.slice;
+  var charAt = String.prototype.charAt;
 
   var encoder = new TextEncoder();
   var encode = TextEncoder.prototype.encode;
@@ -37,13 +39,11 @@
   var pending = createObject(null);  // page id -> {onSuccess, onFailure, persistent}
   var nextId = 1;
 
-  function send(type, id, request, persistent) {
-    apply(setAttribute, port, ['data-id', '' + id]);
-    if (type === 'lumio-query') {
-      apply(setAttribute, port, ['data-request', request]);
-      apply(setAttribute, port, ['data-persistent', persistent ? '1' : '0']);
-    }
-    apply(dispatch, port, [new EventType(type)]);
+  // Only a string crosses to the other world, in a fresh event each time.
+  function send(type, detail) {
+    var init = createObject(null);
+    init.detail = detail;
+    apply(dispatch, port, [new CustomEventType(type, init)]);
   }
   function report(error) {
     apply(setTimer, window, [function () { throw error; }, 0]);
@@ -69,11 +69,15 @@
       report(e);
     }
   }
-  apply(listen, port, ['lumio-response', function () {
-    var response = parseJson(apply(getAttribute, port, ['data-response']));
-    answer(response[0], response[1], response[2], response[3]);
+  // "<id>:<1 or 0>:<code>:<text>"
+  apply(listen, port, ['lumio-response', function (event) {
+    var detail = apply(eventDetail, event, []);
+    if (typeof detail !== 'string') return;
+    var first = apply(indexOf, detail, [':']);
+    var second = apply(indexOf, detail, [':', first + 3]);
+    answer(+apply(slice, detail, [0, first]), apply(charAt, detail, [first + 1]) === '1',
+           +apply(slice, detail, [first + 3, second]), apply(slice, detail, [second + 1]));
   }]);
-
   var init = createObject(null);
   init.relatedTarget = port;
   apply(dispatch, document, [new MouseEvent('lumio-bridge-port', init)]);
@@ -96,7 +100,7 @@
       }, 0]);
       return id;
     }
-    send('lumio-query', id, request, entry.persistent);
+    send('lumio-query', id + (entry.persistent ? ':1:' : ':0:') + request);
     return id;
   };
   window.cefQueryCancel = function (id) {
@@ -148,8 +152,6 @@
   var xhrSetResponseType =
       Object.getOwnPropertyDescriptor(XMLHttpRequest.prototype, 'responseType').set;
   var split = String.prototype.split;
-  var indexOf = String.prototype.indexOf;
-  var slice = String.prototype.slice;
   var trim = String.prototype.trim;
   var TypeErrorType = TypeError;
   var DOMExceptionType = DOMException;

@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QLayout>
 #include <QMessageBox>
 #include <QTimer>
@@ -88,47 +90,10 @@ bool ToQueryId(double value, int64_t& id) {
 
 // BridgeObject
 
-void BridgeObject::documentCreated(const QVariantMap& document) {
-  auto browser = browser_.lock();
-  if (!browser)
-    return;
-  FrameTable::Announcement announcement;
-  announcement.key = ToStd(document.value(QStringLiteral("key")).toString());
-  announcement.main = document.value(QStringLiteral("main")).toBool();
-  announcement.origin = ToStd(document.value(QStringLiteral("origin")).toString());
-  announcement.url = ToStd(document.value(QStringLiteral("url")).toString());
-  announcement.name = ToStd(document.value(QStringLiteral("name")).toString());
-  browser->OnDocumentCreated(announcement);
-}
-
-void BridgeObject::documentGone(const QString& key) {
+QJsonArray BridgeObject::post(const QJsonArray& batch) {
   if (auto browser = browser_.lock())
-    browser->OnDocumentGone(ToStd(key));
-}
-
-void BridgeObject::query(const QString& key,
-                         double id,
-                         const QString& request,
-                         bool persistent) {
-  int64_t page_id = 0;
-  if (ToQueryId(id, page_id))
-    if (auto browser = browser_.lock())
-      browser->OnQuery(ToStd(key), page_id, ToStd(request), persistent);
-}
-
-void BridgeObject::cancel(const QString& key, double id) {
-  int64_t page_id = 0;
-  if (ToQueryId(id, page_id))
-    if (auto browser = browser_.lock())
-      browser->OnCancel(ToStd(key), page_id);
-}
-
-void BridgeObject::frameAddress(const QVariantMap& report) {
-  if (auto browser = browser_.lock())
-    browser->OnFrameAddress(
-        ToStd(report.value(QStringLiteral("url")).toString()),
-        ToStd(report.value(QStringLiteral("senderOrigin")).toString()),
-        ToStd(report.value(QStringLiteral("name")).toString()));
+    return browser->OnBatch(batch);
+  return {};
 }
 
 // QtPage
@@ -418,8 +383,34 @@ void QtBrowser::Respond(const std::string& key,
                         const std::string& text) {
   if (closed_ || !bridge_)
     return;
-  emit bridge_->response(QString::fromStdString(key), static_cast<double>(page_id),
-                         success, code, QString::fromStdString(text));
+  QJsonArray& answers = batch_answers_ ? *batch_answers_ : later_answers_;
+  if (!batch_answers_ && later_answers_.isEmpty()) {
+    QTimer::singleShot(0, bridge_, [weak = weak_from_this()] {
+      if (auto browser = weak.lock())
+        browser->FlushAnswers();
+    });
+  }
+  answers.append(QString::fromStdString(key));
+  answers.append(static_cast<double>(page_id));
+  answers.append(success);
+  answers.append(code);
+  answers.append(QString::fromStdString(text));
+}
+
+void QtBrowser::FlushAnswers() {
+  QJsonArray answers;
+  answers.swap(later_answers_);
+  if (!closed_ && bridge_ && !answers.isEmpty())
+    emit bridge_->responses(answers);
+}
+
+void QtBrowser::SendAnswersNow() {
+  if (batch_answers_) {
+    for (const QJsonValue& answer : std::as_const(*batch_answers_))
+      later_answers_.append(answer);
+    *batch_answers_ = QJsonArray();
+  }
+  FlushAnswers();
 }
 
 void QtBrowser::SetFocus(bool focus) {
@@ -553,6 +544,8 @@ void QtBrowser::RunScriptInDocument(const std::string& document_key,
                                     const std::string& code) {
   if (closed_ || !page_)
     return;
+  // The page hears of its queries' answers before anything that came after them.
+  SendAnswersNow();
   if (main) {
     page_->runJavaScript(QString::fromStdString(code));
     return;
@@ -577,6 +570,54 @@ void QtBrowser::CancelInRouter(const std::vector<int64_t>& router_ids) {
     message.query_id = id;
     client_->OnProcessMessageReceived(self, message);
   }
+}
+
+QJsonArray QtBrowser::OnBatch(const QJsonArray& batch) {
+  QJsonArray answers;
+  if (closed_)
+    return answers;
+  std::shared_ptr<QtBrowser> self = shared_from_this();
+  // A command may run a nested event loop (a dialog) in which another batch
+  // arrives; each batch keeps its own answers.
+  QJsonArray* outer = batch_answers_;
+  batch_answers_ = &answers;
+  for (const QJsonValue& value : batch) {
+    if (closed_)
+      break;
+    const QJsonArray entry = value.toArray();
+    const QString kind = entry.at(0).toString();
+    const QJsonValue first = entry.at(1);
+    int64_t page_id = 0;
+    if (kind == QLatin1String("q")) {
+      if (first.isString() && entry.at(2).isDouble() && entry.at(3).isString() &&
+          ToQueryId(entry.at(2).toDouble(), page_id))
+        OnQuery(ToStd(first.toString()), page_id, ToStd(entry.at(3).toString()),
+                entry.at(4).toBool());
+    } else if (kind == QLatin1String("c")) {
+      if (first.isString() && entry.at(2).isDouble() &&
+          ToQueryId(entry.at(2).toDouble(), page_id))
+        OnCancel(ToStd(first.toString()), page_id);
+    } else if (kind == QLatin1String("d")) {
+      const QJsonObject document = first.toObject();
+      FrameTable::Announcement announcement;
+      announcement.key = ToStd(document.value(QLatin1String("key")).toString());
+      announcement.main = document.value(QLatin1String("main")).toBool();
+      announcement.origin = ToStd(document.value(QLatin1String("origin")).toString());
+      announcement.url = ToStd(document.value(QLatin1String("url")).toString());
+      announcement.name = ToStd(document.value(QLatin1String("name")).toString());
+      OnDocumentCreated(announcement);
+    } else if (kind == QLatin1String("g")) {
+      if (first.isString())
+        OnDocumentGone(ToStd(first.toString()));
+    } else if (kind == QLatin1String("a")) {
+      const QJsonObject report = first.toObject();
+      OnFrameAddress(ToStd(report.value(QLatin1String("url")).toString()),
+                     ToStd(report.value(QLatin1String("senderOrigin")).toString()),
+                     ToStd(report.value(QLatin1String("name")).toString()));
+    }
+  }
+  batch_answers_ = outer;
+  return answers;
 }
 
 void QtBrowser::OnDocumentCreated(const FrameTable::Announcement& document) {

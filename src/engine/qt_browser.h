@@ -3,6 +3,7 @@
 #ifndef SRC_ENGINE_QT_BROWSER_H_
 #define SRC_ENGINE_QT_BROWSER_H_
 
+#include <QJsonArray>
 #include <QObject>
 #include <QPointer>
 #include <QVariantMap>
@@ -34,27 +35,28 @@ constexpr quint32 kBridgeWorldId = QWebEngineScript::ApplicationWorld;
 // browser process, on the UI thread; one per page. Only the top frame's bridge
 // world holds the channel's transport, so everything that arrives here was sent
 // by the program's own script.
+//
+// The router sends what its documents did in one turn of the page's event loop
+// as one batch, in order: each entry an array whose first member says what it is
+//   ["d", {key, main, origin, url, name}]  a document announced itself
+//   ["g", key]                             a document has gone
+//   ["q", key, id, request, persistent]    a query
+//   ["c", key, id]                         a query cancelled
+//   ["a", {url, senderOrigin, name}]       a frame of another origin reported its address
+// Answers are flat runs of five members: key, id, success, code, text. Those given
+// while the batch is handled come back as the batch's result; later ones are
+// gathered for a turn of the browser's event loop and sent as one signal. Either
+// way, answers go ahead of any script the browser runs in the page after them.
 class BridgeObject : public QObject {
   Q_OBJECT
  public:
   explicit BridgeObject(std::weak_ptr<QtBrowser> browser)
       : browser_(std::move(browser)) {}
 
-  Q_INVOKABLE void documentCreated(const QVariantMap& document);
-  Q_INVOKABLE void documentGone(const QString& key);
-  Q_INVOKABLE void query(const QString& key,
-                         double id,
-                         const QString& request,
-                         bool persistent);
-  Q_INVOKABLE void cancel(const QString& key, double id);
-  Q_INVOKABLE void frameAddress(const QVariantMap& report);
+  Q_INVOKABLE QJsonArray post(const QJsonArray& batch);
 
  signals:
-  void response(const QString& key,
-                double id,
-                bool success,
-                int code,
-                const QString& text);
+  void responses(const QJsonArray& answers);
 
  private:
   // The page's objects may outlive the browser by a turn of the event loop.
@@ -124,7 +126,9 @@ class QtBrowser : public Browser,
   // A popup's first document may tell its target name before the engine does.
   void FinishPopup(const std::string& name);
 
-  // From the page's bridge world.
+  // From the page's bridge world: a batch of what its documents did (see
+  // BridgeObject); returns the answers given while it was handled.
+  QJsonArray OnBatch(const QJsonArray& batch);
   void OnDocumentCreated(const FrameTable::Announcement& document);
   void OnDocumentGone(const std::string& key);
   // |request| is taken by value: it can be megabytes, and is moved on, not copied.
@@ -158,6 +162,11 @@ class QtBrowser : public Browser,
                bool success,
                int code,
                const std::string& text);
+  // Sends the answers gathered since the last turn of the event loop.
+  void FlushAnswers();
+  // Sends every answer given so far, those of the batch being handled too, ahead
+  // of what the browser sends the page next.
+  void SendAnswersNow();
   // The page's answer to the question that CloseBrowser put to it.
   void OnCloseAnswer(int question, bool page_asks_to_stay);
   // The page agreed to close (or was forced to): the client decides.
@@ -183,6 +192,8 @@ class QtBrowser : public Browser,
   QWebChannel* channel_ = nullptr;  // owned by page_
   BridgeObject* bridge_ = nullptr;  // owned by channel_
   std::unique_ptr<FrameTable> frames_;
+  QJsonArray* batch_answers_ = nullptr;  // while a batch is handled
+  QJsonArray later_answers_;             // given since, until they are sent
   bool renderer_gone_ = false;
   int close_question_ = 0;   // the close question awaiting an answer, or 0
   int close_questions_ = 0;  // close questions put so far

@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -78,19 +77,11 @@ std::string ExecutableDir() {
   return error ? std::string() : exe.parent_path().string();
 }
 
-// The script of the program's own script world: qwebchannel.js from the Qt
-// WebChannel library, then our router, in one function that is also handed its
-// own text and the page stub's (it starts both in about:blank documents).
+// The script of the program's own script world: our router, in one function
+// that is handed its own text and the page stub's (it starts both in about:blank
+// documents). It speaks the web channel's protocol itself.
 QString BridgeScriptSource() {
-  QFile channel_script(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-  QString channel;
-  if (channel_script.open(QIODevice::ReadOnly))
-    channel = QString::fromUtf8(channel_script.readAll());
-  else
-    std::fprintf(stderr, "lumio: qwebchannel.js is missing; the page bridge is off\n");
-  // QWebChannel stays local to the function, out of every global scope.
   const QString function = QStringLiteral("function (bridgeSource, pageSource) {\n") +
-                           channel + QStringLiteral("\n") +
                            QString::fromUtf8(kBridgeScript) + QStringLiteral("\n}");
   const QByteArray arguments =
       QJsonDocument(QJsonArray{function, QString::fromUtf8(kPageScript)})

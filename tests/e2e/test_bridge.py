@@ -161,3 +161,53 @@ def test_requests_longer_than_the_limit_are_canceled(app):
     assert query_built_in_page(app, padded % (100 << 20)) == CANCELED
     app.expect_alive()
     assert outcome(app.handshake()) == ("success", HELLO)
+
+
+# Issues |total| queries in one turn, alternately from the page and from a
+# same-origin frame made in that turn, of three kinds answered three ways, and
+# cancels every seventh right after issuing it. Query |big| carries |pad| more
+# characters. Resolves with what each query heard once all the others have
+# answered (or after 30 s), and a round trip later.
+ONE_TURN = r"""
+(function (total, big, pad) {
+  var requests = ['{"command":"OrbitAppGetInfo"PAD_}', '{"command":"NoSuchCommand"PAD_}',
+                  '{"command":"OrbitMainBrowserSetAlpha","value":300PAD_}'];
+  var frame = document.createElement('iframe');
+  document.body.appendChild(frame);
+  var docs = [window, frame.contentWindow];
+  var heard = [], left = 0, timer;
+  return new Promise(function (resolve) {
+    function done() {
+      window.cefQuery({request: '{}', onSuccess: finish, onFailure: finish});
+    }
+    function finish() { resolve({heard: heard, left: left}); }
+    timer = setTimeout(done, 30000);
+    for (var n = 0; n < total; n++) {
+      (function (n) {
+        heard[n] = [];
+        var extra = n === big ? ',"pad":"' + 'x'.repeat(pad) + '"' : '';
+        var id = docs[n %% 2].cefQuery({
+          request: requests[n %% 3].replace('PAD_', extra),
+          onSuccess: function () { heard[n].push('s'); if (--left === 0) done(); },
+          onFailure: function (code) { heard[n].push('f' + code); if (--left === 0) done(); }
+        });
+        if (n %% 7 === 6) docs[n %% 2].cefQueryCancel(id);
+        else left++;
+      })(n);
+    }
+  }).then(function (result) { clearTimeout(timer); return result; });
+})(%d, %d, %d)
+"""
+
+
+def test_queries_of_one_turn_from_two_documents_are_each_answered_once(shown_app):
+    # More queries, and more text, than the router sends in one message.
+    total, big, pad = 2500, 1234, 1536 * 1024
+    result = shown_app.devtools.evaluate(ONE_TURN % (total, big, pad), timeout=90)
+    expected = ["s", "f-1", "f0"]
+    wrong = {}
+    for n, heard in enumerate(result["heard"]):
+        want = [] if n % 7 == 6 else [expected[n % 3]]
+        if heard != want:
+            wrong[n] = heard
+    assert not wrong and result["left"] == 0, (result["left"], list(wrong.items())[:10])

@@ -139,6 +139,18 @@ HOSTILE_GLOBALS = {
     # Turns every false in a parsed text into true: a failure would read as success.
     "json-parse": "(function (parse) { JSON.parse = function (t, r) {"
                   " return parse(String(t).replace(/false/g, 'true'), r); }; })(JSON.parse);",
+    # What the stub passes to the program's world and reads back.
+    "custom-event": "Object.defineProperty(CustomEvent.prototype, 'detail', {get: function () {"
+                    " return '1:1:0:forged'; }});"
+                    "Object.defineProperty(Object.prototype, 'detail', {get: function () {"
+                    " return '1:1:0:forged'; }, set: function () {}});"
+                    "window.CustomEvent = function () { throw new Error('replaced'); };",
+    "string-methods": "String.prototype.indexOf = function () { return 0; };"
+                      "String.prototype.slice = function () { return '1'; };"
+                      "String.prototype.charAt = function () { return '1'; };",
+    "event-target": "EventTarget.prototype.dispatchEvent = function () { return true; };"
+                    "EventTarget.prototype.addEventListener = function () {};",
+    "microtasks": "window.queueMicrotask = function () {};",
     "event-getters": "Object.defineProperty(Event.prototype, 'type', {get: function () {"
                      " return 'replaced'; }});"
                      "Object.defineProperty(Object.prototype, 'relatedTarget', {get: function () {"
