@@ -23,9 +23,9 @@
   var charAt = String.prototype.charAt;
 
   var encoder = new TextEncoder();
-  var encode = TextEncoder.prototype.encode;
-  var byteLength = Object.getOwnPropertyDescriptor(
-      Object.getPrototypeOf(Uint8Array.prototype), 'byteLength').get;
+  var encodeInto = TextEncoder.prototype.encodeInto;
+  var charCodeAt = String.prototype.charCodeAt;
+  var Uint8ArrayType = Uint8Array;
 
   // Requests longer than this many bytes of UTF-8 never leave the page; the browser
   // refuses them as well (kMaxBridgeRequestBytes in bridge/bridge_router.h, where
@@ -49,11 +49,28 @@
     apply(setTimer, window, [function () { throw error; }, 0]);
   }
 
-  // A UTF-16 code unit takes at least one byte of UTF-8 and at most three.
+  // A UTF-16 code unit takes at least one byte of UTF-8 and at most three. In
+  // between, the text is encoded a piece at a time into one small buffer, which
+  // allocates nothing as long as the text. A piece never ends between the two
+  // halves of a surrogate pair.
+  var PIECE = 16384;
+  var pieceBuffer = null;
   function isTooLong(request) {
     if (request.length > MAX_REQUEST_BYTES) return true;
     if (request.length * 3 <= MAX_REQUEST_BYTES) return false;
-    return apply(byteLength, apply(encode, encoder, [request]), []) > MAX_REQUEST_BYTES;
+    if (!pieceBuffer) pieceBuffer = new Uint8ArrayType(PIECE * 3 + 3);
+    var bytes = 0;
+    for (var start = 0; start < request.length && bytes <= MAX_REQUEST_BYTES;) {
+      var end = start + PIECE;
+      if (end < request.length) {
+        var last = apply(charCodeAt, request, [end - 1]);
+        if (last >= 0xd800 && last <= 0xdbff) end++;
+      }
+      bytes += apply(encodeInto, encoder, [apply(slice, request, [start, end]), pieceBuffer])
+                   .written;
+      start = end;
+    }
+    return bytes > MAX_REQUEST_BYTES;
   }
 
   function answer(id, success, code, text) {

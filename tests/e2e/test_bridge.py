@@ -158,6 +158,14 @@ def test_requests_longer_than_the_limit_are_canceled(app):
     assert query_built_in_page(app, wide % euros)[0] == "success"
     assert query_built_in_page(app, wide % (euros + 1)) == CANCELED
 
+    # Four bytes for each pair of surrogates, wherever the page's count splits the text:
+    # the odd space puts the pairs across even offsets.
+    room = MAX_REQUEST_BYTES - len(head) - len(tail) - 1
+    pairs = "%s + ' ' + '\\ud83d\\ude00'.repeat(%d) + ' '.repeat(%%d) + %s" % (
+        json.dumps(head), room // 4, json.dumps(tail))
+    assert query_built_in_page(app, pairs % (room % 4))[0] == "success"
+    assert query_built_in_page(app, pairs % (room % 4 + 1)) == CANCELED
+
     assert query_built_in_page(app, padded % (100 << 20)) == CANCELED
     app.expect_alive()
     assert outcome(app.handshake()) == ("success", HELLO)
