@@ -432,6 +432,14 @@ ROWS = [
      "queries/s", "higher", "peer"),
     ("large1_ms", "request of 1 MiB, round trip", "ms", "lower", "peer"),
     ("large4_ms", "request of 4 MiB, round trip", "ms", "lower", "peer"),
+    ("rt_us", "sequential round trip, vs the peer answering in the call's reply",
+     "µs", "lower", "peer-reply"),
+    ("burst_qps", "%d at once, vs the peer answering in the call's reply" % BURST,
+     "queries/s", "higher", "peer-reply"),
+    ("large1_ms", "request of 1 MiB, vs the peer answering in the call's reply", "ms",
+     "lower", "peer-reply"),
+    ("large4_ms", "request of 4 MiB, vs the peer answering in the call's reply", "ms",
+     "lower", "peer-reply"),
     ("xhr16_ms", "16 MiB entry by XHR, vs app:// from disk", "ms", "lower", "peer"),
     ("xhr16_ms", "16 MiB entry by XHR, vs file://", "ms", "lower", "peer-file"),
     ("script2_ms", "2 MiB script loaded by the page, vs app:// from disk", "ms", "lower",
@@ -444,6 +452,10 @@ ROWS = [
     ("cpu_seq_us", "CPU per query, sequential (every process)", "µs", "lower", "peer"),
     ("cpu_burst_us", "CPU per query, %d at once (every process)" % BURST, "µs", "lower",
      "peer"),
+    ("cpu_seq_us", "CPU per query, sequential, vs the peer answering in the call's reply",
+     "µs", "lower", "peer-reply"),
+    ("cpu_burst_us", "CPU per query, %d at once, vs the peer answering in the call's reply"
+     % BURST, "µs", "lower", "peer-reply"),
 ]
 
 
@@ -491,6 +503,15 @@ def machine():
                                           platform.platform())
 
 
+def load_note(loads):
+    text = "Load average %.2f at the start, %.2f at the end." % (loads[0], loads[1])
+    if max(loads) > 0.5:
+        text = ("**Other work shared the machine's cores during this run** (load average "
+                "%.2f at the start, %.2f at the end), so single samples are noisy."
+                % (loads[0], loads[1]))
+    return text
+
+
 def report(figures, args, started, loads, elapsed):
     text = [BEGIN_MARK, "", "## Lumio against a bare Qt WebEngine program", "",
             "`bench/run_bench.py` (`make bench`), %s UTC, %s; Qt 6.4 WebEngine (Chromium "
@@ -498,11 +519,9 @@ def report(figures, args, started, loads, elapsed):
             "memory: %d fresh starts of each), with the smallest and largest sample."
             % (started.strftime("%Y-%m-%d %H:%M"), machine(), args.pairs, args.starts),
             "",
-            "**This run was on a loaded machine**: other engineers were building and "
-            "testing on the same two cores (load average %.2f at the start, %.2f at the "
-            "end), so single samples are noisy; the pairs alternate who goes first and "
-            "run seconds apart, so a change of load weighs on both sides alike. The run "
-            "took %.0f s." % (loads[0], loads[1], elapsed), "",
+            load_note(loads) + " The pairs alternate who goes first and run seconds "
+            "apart, so a change of load weighs on both sides alike. The run took %.0f s."
+            % elapsed, "",
             table(figures), "",
             "*Lumio / peer* is the ratio of the two medians; *ratio within pairs* is the "
             "median (and range) of the ratios of the two samples of each pair.", "",
@@ -514,7 +533,10 @@ def report(figures, args, started, loads, elapsed):
             "app:// served from the folder on disk by a bare "
             "`QWebEngineUrlSchemeHandler` that replies with the opened `QFile`. "
             "*peer-file* is the same program showing the same folder through "
-            "`file://`.",
+            "`file://`. *peer-reply* is the same peer with each answer sent back as "
+            "the web channel's reply to the call (`bridge.answer(request, callback)`) "
+            "instead of as a signal after it: one message back instead of two, as "
+            "Lumio's router does.",
             "- Lumio answers `{\"command\":\"OrbitToastHide\"}` (a command that does "
             "nothing on Linux) with `{}`, through the whole path a page's query takes: "
             "the page's stub, the isolated world, the web channel, the router, the "
@@ -601,27 +623,44 @@ def main():
             devtools.evaluate(BENCH_JS)
             pages[who] = (devtools, p.pid)
 
+        # The same peer, answering each query through the call's own reply.
+        devtools, pid = pages["peer"]
+        pages["peer-reply"] = (devtools, pid)
+
+        def peer_blocks(figs, who):
+            if who == "ours":
+                bridge_blocks(figs, who, *pages[who])
+                return
+            devtools, pid = pages[who]
+            devtools.evaluate("window.__peerAnswersInReply = %s; true"
+                              % ("true" if who == "peer-reply" else "false"))
+            bridge_blocks(figs, who, devtools, pid)
+
         log("warming up")
         scratch = Figures()
-        for who in ("ours", "peer"):
-            bridge_blocks(scratch, who, *pages[who])
+        for who in ("ours", "peer", "peer-reply"):
+            peer_blocks(scratch, who)
         for who in ("ours", "peer", "peer-file"):
             serving_blocks(scratch, who, pages[who][0], reps=1)
 
         for i in range(args.pairs):
-            order = ["ours", "peer"] if i % 2 == 0 else ["peer", "ours"]
+            order = ["ours", "peer", "peer-reply"]
+            order = order[i % 3:] + order[:i % 3]
+            if i % 2:
+                order.reverse()
             for who in order:
-                bridge_blocks(figures, who, *pages[who])
+                peer_blocks(figures, who)
                 time.sleep(0.5)
             serve_order = ["ours", "peer", "peer-file"]
             serve_order = serve_order[i % 3:] + serve_order[:i % 3]
             for who in serve_order:
                 serving_blocks(figures, who, pages[who][0])
                 time.sleep(0.5)
-            log("pair %d/%d: round trip %.1f / %.1f µs, burst %.0f / %.0f q/s" % (
+            log("pair %d/%d: round trip %.1f / %.1f / %.1f µs, burst %.0f / %.0f / %.0f q/s" % (
                 i + 1, args.pairs, figures.get("rt_us", "ours")[-1],
-                figures.get("rt_us", "peer")[-1], figures.get("burst_qps", "ours")[-1],
-                figures.get("burst_qps", "peer")[-1]))
+                figures.get("rt_us", "peer")[-1], figures.get("rt_us", "peer-reply")[-1],
+                figures.get("burst_qps", "ours")[-1], figures.get("burst_qps", "peer")[-1],
+                figures.get("burst_qps", "peer-reply")[-1]))
 
         log("fresh starts")
         for i in range(args.starts):

@@ -23,10 +23,18 @@
     queued.forEach(function (q) { bridge.query(q[0], q[1], q[2]); });
   });
   // |echo| false: the answer is "{}" instead of the request.
+  // With window.__peerAnswersInReply set, the answer comes back as the call's own
+  // result, the web channel's reply to it, instead of as a signal after it.
   window.cefQuery = function (options) {
     var id = nextId++;
-    pending[id] = options;
     var echo = options.echo !== false;
+    if (window.__peerAnswersInReply && bridge) {
+      bridge.answer(options.request, echo, function (text) {
+        if (typeof options.onSuccess === 'function') options.onSuccess(text);
+      });
+      return id;
+    }
+    pending[id] = options;
     if (bridge) bridge.query(id, options.request, echo);
     else waiting.push([id, options.request, echo]);
     return id;
