@@ -51,7 +51,8 @@ def ticks_by_process(pid):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--program", choices=("ours", "peer"), default="ours")
+    parser.add_argument("--program", choices=("ours", "peer", "peer-reply"), default="ours",
+                        help="peer-reply: the peer answering in the call's own reply")
     parser.add_argument("--figure", choices=sorted(FIGURES), default="burst")
     parser.add_argument("--blocks", type=int, default=3)
     parser.add_argument("--perf", metavar="FILE", help="perf record the blocks into FILE")
@@ -72,6 +73,8 @@ def main():
         program.start()
         devtools, _ = program.ready()
         devtools.evaluate(rb.BENCH_JS)
+        if args.program == "peer-reply":
+            devtools.evaluate("window.__peerAnswersInReply = true")
         expression = FIGURES[args.figure]
         devtools.evaluate(expression, timeout=180)  # warm up
 

@@ -55,12 +55,24 @@
   // -- the stub's port --
 
   var port = null;
-  // The stub reads "<id>:<1 or 0>:<code>:<text>".
+  // The stub reads "<id>:<1 or 0>:<code>:<text>". One event serves every answer,
+  // made afresh only while it is still being dispatched (the page's callbacks
+  // run inside the dispatch).
+  var answerEvent = null;
+  var delivering = false;
   function deliver(id, success, code, text) {
     if (!port) return;
-    port.dispatchEvent(new CustomEvent('lumio-response', {
-      detail: id + ':' + (success ? '1' : '0') + ':' + code + ':' + text
-    }));
+    var event = !delivering && answerEvent || new CustomEvent('lumio-response');
+    if (!delivering) answerEvent = event;
+    event.initCustomEvent('lumio-response', false, false,
+                          id + ':' + (success ? '1' : '0') + ':' + code + ':' + text);
+    var outer = delivering;
+    delivering = true;
+    try {
+      port.dispatchEvent(event);
+    } finally {
+      delivering = outer;
+    }
   }
   // Runs |code| where the page's scripts run.
   function runInPage(code, doc) {

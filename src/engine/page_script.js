@@ -39,11 +39,22 @@
   var pending = createObject(null);  // page id -> {onSuccess, onFailure, persistent}
   var nextId = 1;
 
-  // Only a string crosses to the other world, in a fresh event each time.
+  // Only a string crosses to the other world. One event serves every message,
+  // made afresh only while it is still being dispatched.
+  var initCustomEvent = CustomEvent.prototype.initCustomEvent;
+  var message = null;
+  var sending = false;
   function send(type, detail) {
-    var init = createObject(null);
-    init.detail = detail;
-    apply(dispatch, port, [new CustomEventType(type, init)]);
+    var event = !sending && message || new CustomEventType(type);
+    if (!sending) message = event;
+    apply(initCustomEvent, event, [type, false, false, detail]);
+    var outer = sending;
+    sending = true;
+    try {
+      apply(dispatch, port, [event]);
+    } finally {
+      sending = outer;
+    }
   }
   function report(error) {
     apply(setTimer, window, [function () { throw error; }, 0]);

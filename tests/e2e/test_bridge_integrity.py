@@ -144,6 +144,7 @@ HOSTILE_GLOBALS = {
                     " return '1:1:0:forged'; }});"
                     "Object.defineProperty(Object.prototype, 'detail', {get: function () {"
                     " return '1:1:0:forged'; }, set: function () {}});"
+                    "CustomEvent.prototype.initCustomEvent = function () {};"
                     "window.CustomEvent = function () { throw new Error('replaced'); };",
     "string-methods": "String.prototype.indexOf = function () { return 0; };"
                       "String.prototype.slice = function () { return '1'; };"
