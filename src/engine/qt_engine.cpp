@@ -159,6 +159,10 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
     // renderer process. Documents of other sites get processes of their own, so
     // that a page of the web shown in a frame cannot reach the program's pages.
     command_line.AppendSwitch("site-per-process");
+    // With sites in processes of their own, the engine keeps a spare renderer
+    // process started for the next site; the program shows one site, so the
+    // spare only costs memory.
+    command_line.AppendSwitchWithValue("disable-features", "SpareRendererForSitePerProcess");
   }
   if (app)
     app->OnBeforeCommandLineProcessing(std::string(), command_line);
