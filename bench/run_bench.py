@@ -172,6 +172,29 @@ def write_web(folder, large):
     return folder
 
 
+def write_big_pack(path, unpacked=50 * MIB):
+    """A pack like a large web application's: index.html and scripts of generated
+    source text, deflated, |unpacked| bytes in all. Returns the unpacked size."""
+    rng = random.Random(50)
+    words = ["function", "return", "const", "value", "index", "length", "this", "data",
+             "element", "=>", "{", "}", "(", ")", ";", "if", "else", "for", "await"]
+    total = len(INDEX_HTML)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("index.html", INDEX_HTML)
+        part = 0
+        while total < unpacked:
+            lines, size = [], 0
+            while size < 512 * 1024 and total + size < unpacked:
+                line = " ".join(rng.choice(words) for _ in range(12)) + " %d;\n" % rng.getrandbits(32)
+                lines.append(line)
+                size += len(line)
+            text = "".join(lines)
+            z.writestr("js/part%04d.js" % part, text)
+            total += len(text)
+            part += 1
+    return total
+
+
 def pack_bytes(folder):
     path = folder.rstrip("/") + ".pak"
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
@@ -407,6 +430,63 @@ def serving_blocks(figures, who, devtools, reps=3):
     figures.add("script2_ms", who, statistics.median(js))
 
 
+def vm_rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def big_pack_sample(figures, desktop, root, bus, i, packs, unpacked):
+    """One fresh start of Lumio with the small pack and one with the large, in
+    alternating order, and one run of unzip -p over the large pack."""
+    order = ["small", "big"] if i % 2 == 0 else ["big", "small"]
+    for kind in order:
+        program = Ours(desktop, os.path.join(root, "pack-%s-%d" % (kind, i)), packs[kind],
+                       bus=bus)
+        t0 = time.time()
+        program.start()
+        try:
+            _, first = program.ready()
+            figures.add("pack_start_ms", kind, first - t0 * 1000)
+            time.sleep(1)
+            figures.add("pack_rss_mib", kind, vm_rss_kib(program.pid) / 1024)
+        finally:
+            program.stop()
+        time.sleep(0.5)
+    path = os.path.join(root, "big.pak")
+    with open(path, "wb") as f:
+        f.write(packs["big"])
+    t0 = time.monotonic()
+    subprocess.run(["unzip", "-p", path], stdout=subprocess.DEVNULL, check=True)
+    figures.add("unzip_ms", "unzip", (time.monotonic() - t0) * 1000)
+    os.unlink(path)
+
+
+def big_pack_table(figures, unpacked):
+    start = [b - s for b, s in zip(figures.get("pack_start_ms", "big"),
+                                   figures.get("pack_start_ms", "small"))]
+    rss = [b - s for b, s in zip(figures.get("pack_rss_mib", "big"),
+                                 figures.get("pack_rss_mib", "small"))]
+    unzip = figures.get("unzip_ms", "unzip")
+    if not start or not unzip:
+        return ""
+    mib = unpacked / MIB
+    ms, mu, mr = statistics.median(start), statistics.median(unzip), statistics.median(rss)
+    return "\n".join([
+        "| figure | Lumio | baseline | Lumio / baseline | Lumio range | baseline range | n |",
+        "| --- | ---: | ---: | ---: | --- | --- | ---: |",
+        "| extra start-up with a %.0f MiB pack, vs `unzip -p` of it | %s ms | %s ms | %.2f "
+        "| %s–%s ms | %s–%s ms | %d |" % (mib, fmt(ms), fmt(mu), ms / mu, fmt(min(start)),
+                                         fmt(max(start)), fmt(min(unzip)), fmt(max(unzip)),
+                                         len(start)),
+        "| extra resident memory of lumio-app with it, vs its unpacked size | %s MiB "
+        "| %s MiB | %.2f | %s–%s MiB | | %d |" % (fmt(mr), fmt(mib), mr / mib, fmt(min(rss)),
+                                                fmt(max(rss)), len(rss)),
+    ])
+
+
 def start_sample(figures, who, make, idle_seconds):
     program = make()
     t0 = time.time()
@@ -512,7 +592,7 @@ def load_note(loads):
     return text
 
 
-def report(figures, args, started, loads, elapsed):
+def report(figures, args, started, loads, elapsed, unpacked):
     text = [BEGIN_MARK, "", "## Lumio against a bare Qt WebEngine program", "",
             "`bench/run_bench.py` (`make bench`), %s UTC, %s; Qt 6.4 WebEngine (Chromium "
             "102), RelWithDebInfo build. Medians over %d interleaved pairs (start and "
@@ -525,6 +605,11 @@ def report(figures, args, started, loads, elapsed):
             table(figures), "",
             "*Lumio / peer* is the ratio of the two medians; *ratio within pairs* is the "
             "median (and range) of the ratios of the two samples of each pair.", "",
+            "A large pack (%d fresh starts with each pack, alternating; the start as "
+            "above, the memory lumio-app's VmRSS 1 s after the page is up, both taken as "
+            "the difference to the same program with a pack of only `index.html`):"
+            % args.starts, "",
+            big_pack_table(figures, unpacked), "",
             "What is compared:", "",
             "- *peer* is `build/bench/peers/lumio-peer` (bench/peers/): one "
             "`QWebEngineView`, a `QWebChannel` object in the page's main world that "
@@ -604,6 +689,11 @@ def main():
     web = write_web(os.path.join(root, "web"), large=True)
     small = write_web(os.path.join(root, "web-small"), large=False)
     pack, small_pack = pack_bytes(web), pack_bytes(small)
+    big_path = os.path.join(root, "big-web.pak")
+    unpacked = write_big_pack(big_path)
+    with open(big_path, "rb") as f:
+        big_pack = f.read()
+    os.unlink(big_path)
     desktop = Desktop(os.path.join(root, "desktop")).start()
     figures = Figures()
     programs = []
@@ -679,6 +769,13 @@ def main():
                 i + 1, args.starts, figures.get("start_ms", "ours")[-1],
                 figures.get("start_ms", "peer")[-1], figures.get("pss_mib", "ours")[-1],
                 figures.get("pss_mib", "peer")[-1]))
+        log("fresh starts with a %.0f MiB pack" % (unpacked / MIB))
+        packs = {"small": small_pack, "big": big_pack}
+        for i in range(args.starts):
+            big_pack_sample(figures, desktop, root, bus2, i, packs, unpacked)
+            log("pack start %d/%d: %.0f ms more than with the small pack, unzip -p %.0f ms" % (
+                i + 1, args.starts, figures.get("pack_start_ms", "big")[-1] -
+                figures.get("pack_start_ms", "small")[-1], figures.get("unzip_ms", "unzip")[-1]))
     finally:
         for p in programs:
             try:
@@ -690,7 +787,7 @@ def main():
             shutil.rmtree(root, ignore_errors=True)
 
     loads.append(os.getloadavg()[0])
-    section = report(figures, args, started, loads, time.monotonic() - t_start)
+    section = report(figures, args, started, loads, time.monotonic() - t_start, unpacked)
     print(section)
     if not args.no_write:
         write_results(section)

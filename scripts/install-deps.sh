@@ -30,6 +30,8 @@ packages+=(xvfb xkb-data x11-utils dbus openbox xdotool imagemagick)
 if [ "$with_tests" -eq 1 ]; then
   # Unit tests and benchmarks; clang and its libFuzzer runtime for the fuzzers.
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-dev)
+  # unzip: the benchmarks read a large pack with it, as the baseline of its start-up.
+  packages+=(unzip)
   # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).
   packages+=(xauth wmctrl dbus-x11 tint2 dunst)
   packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus python3-gi)
