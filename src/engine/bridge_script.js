@@ -55,17 +55,21 @@
   // -- the stub's port --
 
   var port = null;
-  // The stub reads "<id>:<1 or 0>:<code>:<text>". One event serves every answer,
-  // made afresh only while it is still being dispatched (the page's callbacks
-  // run inside the dispatch).
+  // The stub reads answers as records "<id>:<1 or 0>:<code>:<length of the
+  // text>:<text>", all those of one message together. One event serves every
+  // message, made afresh only while it is still being dispatched (the page's
+  // callbacks run inside the dispatch).
+  function answerRecord(id, success, code, text) {
+    text = String(text);
+    return id + ':' + (success ? '1' : '0') + ':' + code + ':' + text.length + ':' + text;
+  }
   var answerEvent = null;
   var delivering = false;
-  function deliver(id, success, code, text) {
+  function deliver(records) {
     if (!port) return;
     var event = !delivering && answerEvent || new CustomEvent('lumio-response');
     if (!delivering) answerEvent = event;
-    event.initCustomEvent('lumio-response', false, false,
-                          id + ':' + (success ? '1' : '0') + ':' + code + ':' + text);
+    event.initCustomEvent('lumio-response', false, false, records);
     var outer = delivering;
     delivering = true;
     try {
@@ -120,13 +124,19 @@
     var batchCharacters = 0;
     var flushQueued = false;
 
-    // |answers|: runs of key, id, success, code, text.
+    // |answers|: runs of key, id, success, code, text. Each document gets its
+    // own in one message.
     function onAnswers(answers) {
       if (!Array.isArray(answers)) return;
+      var records = new Map();  // document -> its records
       for (var i = 0; i + 4 < answers.length; i += 5) {
         var doc = documents[answers[i]];
-        if (doc) doc.deliver(answers[i + 1], answers[i + 2], answers[i + 3], answers[i + 4]);
+        if (!doc) continue;
+        records.set(doc, (records.get(doc) || '') +
+                         answerRecord(answers[i + 1], answers[i + 2], answers[i + 3],
+                                      answers[i + 4]));
       }
+      records.forEach(function (text, doc) { doc.deliver(text); });
     }
 
     // Replies are matched to calls by ids that name this document: a reply meant
@@ -284,7 +294,7 @@
 
   function onQuery(id, request, persistent) {
     if (!router) {
-      later(function () { deliver(id, false, CANCELED_CODE, CANCELED_MESSAGE); });
+      later(function () { deliver(answerRecord(id, false, CANCELED_CODE, CANCELED_MESSAGE)); });
       return;
     }
     router.query(documentKey, id, request, persistent);
@@ -298,16 +308,26 @@
     if (port || !(element instanceof Element)) return;
     event.stopImmediatePropagation();
     port = element;
-    // "<id>:<1 or 0 for persistent>:<request>"
-    port.addEventListener('lumio-query', function (event) {
-      var detail = event.detail;
-      if (typeof detail !== 'string') return;
-      var colon = detail.indexOf(':');
-      onQuery(Number(detail.slice(0, colon)), detail.slice(colon + 3),
-              detail.charAt(colon + 1) === '1');
-    });
-    port.addEventListener('lumio-cancel', function (event) {
-      onCancel(Number(event.detail));
+    // Records "q<id>:<1 or 0 for persistent>:<length>:<request>" and "c<id>:".
+    port.addEventListener('lumio-requests', function (event) {
+      var records = event.detail;
+      if (typeof records !== 'string') return;
+      for (var at = 0; at < records.length;) {
+        var kind = records.charAt(at);
+        var colon = records.indexOf(':', at + 1);
+        if (colon < 0) return;
+        var id = Number(records.slice(at + 1, colon));
+        if (kind === 'c') {
+          onCancel(id);
+          at = colon + 1;
+          continue;
+        }
+        var lengthEnd = records.indexOf(':', colon + 3);
+        if (kind !== 'q' || lengthEnd < 0) return;
+        var end = lengthEnd + 1 + Number(records.slice(colon + 3, lengthEnd));
+        onQuery(id, records.slice(lengthEnd + 1, end), records.charAt(colon + 1) === '1');
+        at = end;
+      }
     });
   }, true);
 

@@ -39,21 +39,43 @@
   var pending = createObject(null);  // page id -> {onSuccess, onFailure, persistent}
   var nextId = 1;
 
-  // Only a string crosses to the other world. One event serves every message,
-  // made afresh only while it is still being dispatched.
+  // Only a string crosses to the other world: what the page asked in one turn of
+  // its event loop, as records
+  //   q<id>:<1 or 0 for persistent>:<length of the request>:<request>
+  //   c<id>:
+  // handed over together once the turn's script has run, or as soon as they come
+  // to HAND_OVER_CHARACTERS. One event serves every hand-over, made afresh only
+  // while it is still being dispatched.
+  var HAND_OVER_CHARACTERS = 1024 * 1024;
+  var queueTask = window.queueMicrotask;
   var initCustomEvent = CustomEvent.prototype.initCustomEvent;
   var message = null;
   var sending = false;
-  function send(type, detail) {
-    var event = !sending && message || new CustomEventType(type);
+  var outgoing = '';
+  var handOverQueued = false;
+  function handOver() {
+    handOverQueued = false;
+    if (outgoing === '') return;
+    var records = outgoing;
+    outgoing = '';
+    var event = !sending && message || new CustomEventType('lumio-requests');
     if (!sending) message = event;
-    apply(initCustomEvent, event, [type, false, false, detail]);
+    apply(initCustomEvent, event, ['lumio-requests', false, false, records]);
     var outer = sending;
     sending = true;
     try {
       apply(dispatch, port, [event]);
     } finally {
       sending = outer;
+    }
+  }
+  function post(record) {
+    outgoing += record;
+    if (outgoing.length >= HAND_OVER_CHARACTERS) {
+      handOver();
+    } else if (!handOverQueued) {
+      handOverQueued = true;
+      apply(queueTask, window, [handOver]);
     }
   }
   function report(error) {
@@ -97,14 +119,21 @@
       report(e);
     }
   }
-  // "<id>:<1 or 0>:<code>:<text>"
+  // Answers, as records "<id>:<1 or 0>:<code>:<length of the text>:<text>".
   apply(listen, port, ['lumio-response', function (event) {
-    var detail = apply(eventDetail, event, []);
-    if (typeof detail !== 'string') return;
-    var first = apply(indexOf, detail, [':']);
-    var second = apply(indexOf, detail, [':', first + 3]);
-    answer(+apply(slice, detail, [0, first]), apply(charAt, detail, [first + 1]) === '1',
-           +apply(slice, detail, [first + 3, second]), apply(slice, detail, [second + 1]));
+    var records = apply(eventDetail, event, []);
+    if (typeof records !== 'string') return;
+    for (var at = 0; at < records.length;) {
+      var first = apply(indexOf, records, [':', at]);
+      var second = apply(indexOf, records, [':', first + 3]);
+      var third = apply(indexOf, records, [':', second + 1]);
+      if (first < 0 || second < 0 || third < 0) return;
+      var end = third + 1 + +apply(slice, records, [second + 1, third]);
+      answer(+apply(slice, records, [at, first]), apply(charAt, records, [first + 1]) === '1',
+             +apply(slice, records, [first + 3, second]),
+             apply(slice, records, [third + 1, end]));
+      at = end;
+    }
   }]);
   var init = createObject(null);
   init.relatedTarget = port;
@@ -128,13 +157,13 @@
       }, 0]);
       return id;
     }
-    send('lumio-query', id + (entry.persistent ? ':1:' : ':0:') + request);
+    post('q' + id + (entry.persistent ? ':1:' : ':0:') + request.length + ':' + request);
     return id;
   };
   window.cefQueryCancel = function (id) {
     if (typeof id !== 'number' || !pending[id]) return;
     delete pending[id];
-    send('lumio-cancel', id);
+    post('c' + id + ':');
   };
 
   // -- fetch() of the program's own files --
