@@ -1,6 +1,7 @@
 """Load and faults: many queries, a renderer that dies with queries open, packs
 that cannot be used, hostile text in addresses and frame names, hundreds of
-popups opened and closed.
+popups opened and closed, folders for the login item and the settings that
+cannot be written.
 
 Long: left out of make test and of a plain pytest run; `make soak` (CTest label
 "soak") or `pytest tests/e2e -m soak` runs them.
@@ -357,3 +358,94 @@ def test_five_hundred_popups_open_and_close_without_growing_memory(shown_app, de
     assert rss_500 <= rss_100 * 1.05, (rss_100, rss_500)
     assert app.handshake().get("success") == HELLO
     assert app.terminate(timeout=20) == 0, app.log_tail()
+
+
+BLOCKER = "not a folder: Lumio cannot write here\n"
+UNSAVED = "lumio-app: could not save the main window's place"
+
+
+def block_folders(user, layout):
+    """Makes the folders that lumio-app writes into unusable, as |layout| says.
+    Root may write anywhere, so a folder is replaced by a plain file, or a file's
+    name is taken by a folder. Returns the paths put in place."""
+    def plain_file(path):
+        if os.path.isdir(path):
+            os.rmdir(path)
+        with open(path, "w") as f:
+            f.write(BLOCKER)
+        return path
+    if layout == "folders-are-files":
+        return [plain_file(os.path.join(user.config, "autostart")),
+                plain_file(os.path.join(user.config, "Lumio"))]
+    if layout == "config-home-is-a-file":
+        return [plain_file(user.config)]
+    if layout == "settings-lock-is-a-folder":
+        # The lock beside the settings file cannot be made, nor removed as stale.
+        lock = user.settings_file + ".lock"
+        os.makedirs(lock)
+        return [lock]
+    raise ValueError(layout)
+
+
+def unsaved_reports(app):
+    """The lines of lumio-app's standard error that report an unsaved place."""
+    with open(app.log_path, "rb") as f:
+        lines = f.read().decode("utf-8", "replace").splitlines()
+    return [line for line in lines if line.startswith(UNSAVED)]
+
+
+@pytest.mark.parametrize("layout", ["folders-are-files", "config-home-is-a-file",
+                                    "settings-lock-is-a-folder"])
+def test_unwritable_autostart_and_settings_fail_and_the_program_goes_on(launch, desktop,
+                                                                        layout):
+    user = ls.UserDirs(os.path.join(desktop.root, "blocked-user"))
+    blockers = block_folders(user, layout)
+    app = launch(user=user)
+    app.wait_page_ready()
+    assert app.handshake().get("success") == HELLO
+    main = app.main_window()
+
+    # Start at login: a failed write answers as a failure, never as "{}".
+    register = ls.command(app, "OrbitOSRegisterStartupApp")
+    registered = json.loads(
+        ls.command(app, "OrbitOSIsStartupAppRegistered")["success"])["registered"]
+    if layout == "settings-lock-is-a-folder":
+        # The autostart folder is fine here: the same calls do write.
+        assert register.get("success") == "{}" and registered is True, register
+    else:
+        assert register.get("failure") == [0, '{"error":"Not registered"}'], register
+        assert registered is False
+    # Afterwards nothing of this program counts, whether it was there or not.
+    ls.ok(app, "OrbitOSUnregisterStartupApp")
+    assert json.loads(ls.command(app, "OrbitOSIsStartupAppRegistered")["success"]) == {
+        "registered": False}
+    for path in blockers:
+        if os.path.isdir(path):
+            assert os.listdir(path) == [], path
+        else:
+            with open(path) as f:
+                assert f.read() == BLOCKER, path
+
+    # The main window's place is saved after each change; the save fails, the
+    # program says so and goes on.
+    desktop.resize_window(main, 620, 560)
+    ls.wait_for(lambda: desktop.geometry(main)[2:] == (620, 560), 5,
+                what="the window to take the new size")
+    ls.wait_for(lambda: unsaved_reports(app), 10, what="a report of the unsaved place")
+    assert app.handshake().get("success") == HELLO
+    assert ls.command(app, "OrbitMainBrowserGetState").get("success") is not None
+    desktop.move_window(main, 60, 50)
+    ls.wait_for(lambda: len(unsaved_reports(app)) >= 2, 10,
+                what="a report of the unsaved place after a move")
+    app.expect_alive()
+
+    # A change just before quitting is saved (once it settles, or as the quit
+    # hides the window) and fails: the quit neither crashes nor hangs.
+    reports = len(unsaved_reports(app))
+    desktop.resize_window(main, 640, 580)
+    ls.wait_for(lambda: desktop.geometry(main)[2:] == (640, 580), 5,
+                what="the window to take the new size")
+    assert app.terminate(timeout=20) == 0, app.log_tail()
+    assert len(unsaved_reports(app)) > reports, app.log_tail()
+    ls.wait_for(lambda: not app.descendants_alive(), 10, what="engine processes to exit")
+    assert not os.path.exists(user.settings_file)
