@@ -19,6 +19,14 @@ void Reply(const Callback& callback) {
   ReplyEmptyObject(callback);
 }
 
+// A failure the page can tell apart from the router's: code 0 and
+// {"error": |message|}.
+void Fail(const Callback& callback, const char* message) {
+  rapidjson::Document error(rapidjson::kObjectType);
+  error.AddMember("error", rapidjson::StringRef(message), error.GetAllocator());
+  callback->Failure(0, error);
+}
+
 // The page's start-up handshake: the main window is created hidden and is first
 // shown here, once the page is ready.
 void AppInitialized(const BridgeServices& s,
@@ -141,9 +149,7 @@ void MainBrowserSetAlpha(const BridgeServices& s,
     Reply(callback);
     return;
   }
-  rapidjson::Document error(rapidjson::kObjectType);
-  error.AddMember("error", "Out of range", error.GetAllocator());
-  callback->Failure(0, error);
+  Fail(callback, "Out of range");
 }
 
 void OSOpenExternalBrowser(const BridgeServices& s,
@@ -170,18 +176,24 @@ void OSIsStartupAppRegistered(const BridgeServices& s,
   callback->Success(reply);
 }
 
+// The login item is written to disk, which can fail (a folder that cannot be
+// made or written); the page is told so rather than told it worked.
 void OSRegisterStartupApp(const BridgeServices& s,
                           const CommandArguments&,
                           const Callback& callback) {
-  s.os->RegisterStartupApp();
-  Reply(callback);
+  if (s.os->RegisterStartupApp())
+    Reply(callback);
+  else
+    Fail(callback, "Not registered");
 }
 
 void OSUnregisterStartupApp(const BridgeServices& s,
                             const CommandArguments&,
                             const Callback& callback) {
-  s.os->UnregisterStartupApp();
-  Reply(callback);
+  if (s.os->UnregisterStartupApp())
+    Reply(callback);
+  else
+    Fail(callback, "Still registered");
 }
 
 void PopupPrepare(const BridgeServices& s,

@@ -80,8 +80,11 @@ class OsService {
   // Milliseconds since the user's last input.
   virtual int64_t GetUserIdleTime() = 0;
   virtual bool IsStartupAppRegistered() = 0;
-  virtual void RegisterStartupApp() = 0;
-  virtual void UnregisterStartupApp() = 0;
+  // False when the program is not registered afterwards (the entry could not be
+  // written).
+  virtual bool RegisterStartupApp() = 0;
+  // False when the program is still registered afterwards.
+  virtual bool UnregisterStartupApp() = 0;
 };
 
 // Popup windows that the page prepares before it opens them.

@@ -99,8 +99,8 @@ class DesktopOsService : public OsService {
   }
   int64_t GetUserIdleTime() override { return OSGetUserIdleTime(); }
   bool IsStartupAppRegistered() override { return OSIsStartupAppRegistered(); }
-  void RegisterStartupApp() override { OSRegisterStartupApp(); }
-  void UnregisterStartupApp() override { OSUnregisterStartupApp(); }
+  bool RegisterStartupApp() override { return OSRegisterStartupApp(); }
+  bool UnregisterStartupApp() override { return OSUnregisterStartupApp(); }
 };
 
 }  // namespace
@@ -146,12 +146,12 @@ bool OSIsStartupAppRegistered() {
   return !FindLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath()).empty();
 }
 
-void OSRegisterStartupApp() {
-  RegisterLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath());
+bool OSRegisterStartupApp() {
+  return RegisterLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath());
 }
 
-void OSUnregisterStartupApp() {
-  UnregisterLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath());
+bool OSUnregisterStartupApp() {
+  return UnregisterLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath());
 }
 
 std::string OSGetComputerName() {

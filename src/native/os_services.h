@@ -20,9 +20,11 @@ void OSOpenExternalBrowser(const std::string& url);
 int32_t OSGetUserIdleTime();
 
 // Login items of this very lumio-app in $XDG_CONFIG_HOME/autostart (see autostart.h).
+// Registering is false when no entry counts afterwards; unregistering is false when
+// one still does.
 bool OSIsStartupAppRegistered();
-void OSRegisterStartupApp();
-void OSUnregisterStartupApp();
+bool OSRegisterStartupApp();
+bool OSUnregisterStartupApp();
 
 // The host name up to its first dot; empty when there is none.
 std::string OSGetComputerName();

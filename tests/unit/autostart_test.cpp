@@ -90,6 +90,19 @@ TEST_F(AutostartTest, UnregisterWithNoEntryChangesNothing) {
   EXPECT_EQ(Entry(other), ReadWholeFile(autostart_ + "/other.desktop"));
 }
 
+TEST_F(AutostartTest, RegisterFailsWhereTheFolderCannotBeMade) {
+  const std::string app = MakeProgram("bin/lumio-app");
+  // A plain file where the folder, or a folder above it, should be.
+  fs::create_directories(fs::path(autostart_).parent_path());
+  WriteWholeFile(autostart_, "not a folder\n");
+  EXPECT_FALSE(RegisterLoginItem(autostart_, app, ""));
+  EXPECT_FALSE(RegisterLoginItem(autostart_ + "/below", app, ""));
+  EXPECT_EQ("not a folder\n", ReadWholeFile(autostart_));
+  EXPECT_EQ("", Find(app));
+  // Nothing counts there, so there is nothing to remove.
+  EXPECT_TRUE(UnregisterLoginItem(autostart_, app, ""));
+}
+
 TEST_F(AutostartTest, UnregisterRemovesTheFirstMatchOnly) {
   const std::string app = MakeProgram("bin/lumio-app");
   WriteEntry("b.desktop", Entry(app));

@@ -215,6 +215,17 @@ TEST_F(BridgeCommandsTest, AnswersCarryWhatTheServicesSay) {
             Run(R"({"command":"OrbitAppGetInfo"})").answer);
 }
 
+TEST_F(BridgeCommandsTest, LoginItemsThatCannotBeWrittenAnswerFailure) {
+  fake_->register_succeeds = false;
+  fake_->unregister_succeeds = false;
+  const Result registered = Run(R"({"command":"OrbitOSRegisterStartupApp"})");
+  EXPECT_EQ(std::vector<std::string>{"Os.RegisterStartupApp"}, registered.calls);
+  EXPECT_EQ(R"(failure:0:{"error":"Not registered"})", registered.answer);
+  const Result unregistered = Run(R"({"command":"OrbitOSUnregisterStartupApp"})");
+  EXPECT_EQ(std::vector<std::string>{"Os.UnregisterStartupApp"}, unregistered.calls);
+  EXPECT_EQ(R"(failure:0:{"error":"Still registered"})", unregistered.answer);
+}
+
 TEST_F(BridgeCommandsTest, ArgumentsOfTheWrongTypeReadAsMissing) {
   const std::vector<Row> rows = {
       {R"({"command":"OrbitMainBrowserSetAlpha","value":"200"})",

@@ -22,6 +22,9 @@ class FakeServices : public WindowService,
   std::string computer_name = "workstation";
   int64_t idle_ms = 0;
   bool registered = false;
+  // What registering and unregistering report.
+  bool register_succeeds = true;
+  bool unregister_succeeds = true;
 
   void Show() override { Log("Window.Show"); }
   void Hide() override { Log("Window.Hide"); }
@@ -71,8 +74,14 @@ class FakeServices : public WindowService,
     Log("Os.IsStartupAppRegistered");
     return registered;
   }
-  void RegisterStartupApp() override { Log("Os.RegisterStartupApp"); }
-  void UnregisterStartupApp() override { Log("Os.UnregisterStartupApp"); }
+  bool RegisterStartupApp() override {
+    Log("Os.RegisterStartupApp");
+    return register_succeeds;
+  }
+  bool UnregisterStartupApp() override {
+    Log("Os.UnregisterStartupApp");
+    return unregister_succeeds;
+  }
   void Prepare(const std::string& name,
                const std::vector<std::string>& features) override {
     std::string text = name + ":";
