@@ -70,9 +70,9 @@ interface LumioCommands {
   /** The user's idle time in milliseconds. */
   OrbitOSGetUserIdleTime: { request: LumioEmpty; response: { t: number } };
   OrbitOSIsStartupAppRegistered: { request: LumioEmpty; response: { registered: boolean } };
-  /** Fails with code 0, "Not registered", when the entry cannot be written. */
+  /** Answers once done, written or not: OrbitOSIsStartupAppRegistered tells. */
   OrbitOSRegisterStartupApp: { request: LumioEmpty; response: LumioEmpty };
-  /** Fails with code 0, "Still registered", when the entry cannot be removed. */
+  /** Answers once done, removed or not: OrbitOSIsStartupAppRegistered tells. */
   OrbitOSUnregisterStartupApp: { request: LumioEmpty; response: LumioEmpty };
   /** Window options for the next window.open(url, name, "width=…,height=…") with this name. */
   OrbitPopupPrepare: {
@@ -111,7 +111,7 @@ interface LumioError extends Error {
   name: "LumioError";
   /** 0 for the command's own failure, -1 when no handler took the request. */
   code: number;
-  /** "Out of range", "Not registered", "Still registered", or the failure text when it is not JSON. */
+  /** "Out of range", or the failure text when it is not JSON. */
   message: string;
   /** The failure text as the shell sent it: '{"error":"Out of range"}'. */
   response: string;

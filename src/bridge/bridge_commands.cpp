@@ -1,5 +1,7 @@
 #include "bridge/bridge_commands.h"
 
+#include <cstdio>
+
 #include <rapidjson/document.h>
 
 #include "bridge/bridge_router.h"
@@ -176,24 +178,24 @@ void OSIsStartupAppRegistered(const BridgeServices& s,
   callback->Success(reply);
 }
 
-// The login item is written to disk, which can fail (a folder that cannot be
-// made or written); the page is told so rather than told it worked.
+// Like every command, these answer {} once the operation has run, whatever its
+// outcome: a page that needs to know asks OrbitOSIsStartupAppRegistered, which
+// reads what is on disk. A login item that cannot be written or removed (a folder
+// that cannot be made or written) is reported on standard error.
 void OSRegisterStartupApp(const BridgeServices& s,
                           const CommandArguments&,
                           const Callback& callback) {
-  if (s.os->RegisterStartupApp())
-    Reply(callback);
-  else
-    Fail(callback, "Not registered");
+  if (!s.os->RegisterStartupApp())
+    std::fprintf(stderr, "lumio: could not register to start at login\n");
+  Reply(callback);
 }
 
 void OSUnregisterStartupApp(const BridgeServices& s,
                             const CommandArguments&,
                             const Callback& callback) {
-  if (s.os->UnregisterStartupApp())
-    Reply(callback);
-  else
-    Fail(callback, "Still registered");
+  if (!s.os->UnregisterStartupApp())
+    std::fprintf(stderr, "lumio: could not stop starting at login\n");
+  Reply(callback);
 }
 
 void PopupPrepare(const BridgeServices& s,
