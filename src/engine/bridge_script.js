@@ -125,18 +125,24 @@
     var flushQueued = false;
 
     // |answers|: runs of key, id, success, code, text. Each document gets its
-    // own in one message.
+    // own in one message, or in several of about BATCH_CHARACTERS.
     function onAnswers(answers) {
       if (!Array.isArray(answers)) return;
-      var records = new Map();  // document -> its records
+      var records = new Map();  // document -> its records not yet delivered
       for (var i = 0; i + 4 < answers.length; i += 5) {
         var doc = documents[answers[i]];
         if (!doc) continue;
-        records.set(doc, (records.get(doc) || '') +
-                         answerRecord(answers[i + 1], answers[i + 2], answers[i + 3],
-                                      answers[i + 4]));
+        var text = (records.get(doc) || '') +
+                   answerRecord(answers[i + 1], answers[i + 2], answers[i + 3], answers[i + 4]);
+        if (text.length >= BATCH_CHARACTERS) {
+          doc.deliver(text);
+          text = '';
+        }
+        records.set(doc, text);
       }
-      records.forEach(function (text, doc) { doc.deliver(text); });
+      records.forEach(function (text, doc) {
+        if (text) doc.deliver(text);
+      });
     }
 
     // Replies are matched to calls by ids that name this document: a reply meant
