@@ -11,7 +11,6 @@
   'use strict';
   var apply = Reflect.apply;
   var createObject = Object.create;
-  var parseJson = JSON.parse;
   var ErrorType = Error;
   var CustomEventType = CustomEvent;
   var eventDetail = Object.getOwnPropertyDescriptor(CustomEvent.prototype, 'detail').get;
