@@ -2,10 +2,8 @@
 // bridge dispatch and the page-event text.
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
-#include <zip.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "bridge/bridge_commands.h"
@@ -15,6 +13,7 @@
 #include "engine/client.h"
 #include "resources/scheme_handler_factory.h"
 #include "resources/zip_archive.h"
+#include "test_zip.h"
 
 namespace {
 
@@ -37,36 +36,14 @@ class NullCallback : public engine::MessageRouter::Callback {
   }
 };
 
-// The bytes of a deflated zip archive of |files| (name, contents).
-std::string ZipBytes(const std::vector<std::pair<std::string, std::string>>& files) {
-  zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, nullptr);
-  zip_source_keep(source);
-  zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, nullptr);
-  for (const auto& [name, contents] : files) {
-    zip_file_add(archive, name.c_str(),
-                 zip_source_buffer(archive, contents.data(), contents.size(), 0),
-                 ZIP_FL_OVERWRITE);
-  }
-  zip_close(archive);
-  zip_source_open(source);
-  zip_source_seek(source, 0, SEEK_END);
-  const zip_int64_t size = zip_source_tell(source);
-  zip_source_seek(source, 0, SEEK_SET);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  zip_source_read(source, bytes.data(), size);
-  zip_source_close(source);
-  zip_source_free(source);
-  return bytes;
-}
-
 // A pack shaped like a web application's: 300 files of 1 KiB to 300 KiB.
 std::shared_ptr<ZipArchive> MakePack() {
-  std::vector<std::pair<std::string, std::string>> files;
+  std::vector<TestZipEntry> files;
   for (int i = 0; i < 300; ++i) {
-    files.emplace_back("js/module" + std::to_string(i) + ".js",
-                       std::string(1024 * (1 + i), static_cast<char>('a' + i % 26)));
+    files.push_back({"js/module" + std::to_string(i) + ".js",
+                     std::string(1024 * (1 + i), static_cast<char>('a' + i % 26))});
   }
-  const std::string bytes = ZipBytes(files);
+  const std::string bytes = MakeTestZip(files);
   auto pack = std::make_shared<ZipArchive>();
   pack->LoadBuffer(bytes.data(), bytes.size());
   return pack;
@@ -82,7 +59,7 @@ void BM_LoadLargePack(benchmark::State& state) {
                                "if",       "else",   "await"};
   uint32_t seed = 50;
   auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
-  std::vector<std::pair<std::string, std::string>> files;
+  std::vector<TestZipEntry> files;
   size_t total = 0;
   for (int part = 0; total < 50u * 1024 * 1024; ++part) {
     std::string text;
@@ -94,9 +71,9 @@ void BM_LoadLargePack(benchmark::State& state) {
       text += std::to_string(next()) + ";\n";
     }
     total += text.size();
-    files.emplace_back("js/part" + std::to_string(part) + ".js", std::move(text));
+    files.push_back({"js/part" + std::to_string(part) + ".js", std::move(text)});
   }
-  const std::string bytes = ZipBytes(files);
+  const std::string bytes = MakeTestZip(files);
   for (auto _ : state) {
     ZipArchive pack;
     benchmark::DoNotOptimize(pack.LoadBuffer(bytes.data(), bytes.size()));

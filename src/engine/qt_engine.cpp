@@ -162,7 +162,8 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
     // With sites in processes of their own, the engine keeps a spare renderer
     // process started for the next site; the program shows one site, so the
     // spare only costs memory.
-    command_line.AppendSwitchWithValue("disable-features", "SpareRendererForSitePerProcess");
+    command_line.AppendSwitchWithValue("disable-features",
+                                       "SpareRendererForSitePerProcess");
   }
   if (app)
     app->OnBeforeCommandLineProcessing(std::string(), command_line);
