@@ -23,13 +23,7 @@ struct Setup {
   std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>();
 
   Setup() {
-    BridgeServices table;
-    table.window = services;
-    table.app = services;
-    table.tray = services;
-    table.os = services;
-    table.popup = services;
-    RegisterBridgeCommands(table);
+    RegisterBridgeCommands(AllServices(services));
     SetMainBrowser(browser);
   }
 };

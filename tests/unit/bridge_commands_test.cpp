@@ -18,13 +18,7 @@ class BridgeCommandsTest : public ::testing::Test {
   void SetUp() override {
     ResetFakes();
     GetBridgeCommandTable().clear();
-    BridgeServices services;
-    services.window = fake_;
-    services.app = fake_;
-    services.tray = fake_;
-    services.os = fake_;
-    services.popup = fake_;
-    RegisterBridgeCommands(services);
+    RegisterBridgeCommands(AllServices(fake_));
     SetMainBrowser(browser_);
   }
   void TearDown() override {

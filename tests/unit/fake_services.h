@@ -4,6 +4,7 @@
 #define TESTS_UNIT_FAKE_SERVICES_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -97,5 +98,16 @@ class FakeServices : public WindowService,
     FakeCallLog().push_back(call);
   }
 };
+
+// Every service of the command table answered by |fake|.
+inline BridgeServices AllServices(const std::shared_ptr<FakeServices>& fake) {
+  BridgeServices services;
+  services.window = fake;
+  services.app = fake;
+  services.tray = fake;
+  services.os = fake;
+  services.popup = fake;
+  return services;
+}
 
 #endif  // TESTS_UNIT_FAKE_SERVICES_H_
