@@ -793,46 +793,6 @@ def data_url_frame_src():
     return "data:text/html;charset=utf-8," + urllib.request.quote(html, safe="")
 
 
-class RequestProbe:
-    """A loopback HTTP server recording the headers of each request it gets."""
-
-    def __init__(self):
-        import http.server
-        import threading
-        seen = self.seen = []
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                seen.append(dict(self.headers))
-                self.send_response(204)
-                self.end_headers()
-
-            def log_message(self, *args):
-                pass
-
-        self._server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
-        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
-
-    @property
-    def url(self):
-        return "http://127.0.0.1:%d/probe.png" % self._server.server_address[1]
-
-    def __enter__(self):
-        self._thread.start()
-        return self
-
-    def __exit__(self, *exc):
-        self._server.shutdown()
-        self._server.server_close()
-
-    def headers_from(self, app, timeout=10):
-        """Has the page load an image from here; returns that request's headers."""
-        before = len(self.seen)
-        app.devtools.evaluate("new Image().src = %s; true" % json.dumps(self.url + "?%d" % before))
-        wait_for(lambda: len(self.seen) > before, timeout, what="the page's request")
-        return self.seen[before]
-
-
 def self_signed_certificate(folder):
     """(certificate, key) files of a new self-signed certificate for 127.0.0.1."""
     cert = os.path.join(folder, "cert.pem")
@@ -918,6 +878,12 @@ class LocalWebServer:
             return next((h for p, h in list(self.seen_headers) if p == path), None)
         return wait_for(find, timeout, what=lambda: "a request for %s (got %r)"
                         % (path, [p for p, _ in list(self.seen_headers)]))
+
+    def headers_of_image_request(self, app, timeout=10):
+        """Has the page load an image from here; returns that request's headers."""
+        path = "/probe.png?%d" % len(self.requests)
+        app.devtools.evaluate("new Image().src = %s; true" % json.dumps(self.url(path)))
+        return self.headers_of(path, timeout)
 
     def __enter__(self):
         self._thread.start()

@@ -146,8 +146,8 @@ def test_user_agent(app):
     ua = app.devtools.evaluate("navigator.userAgent")
     assert "Lumio-Mac/0.2.5" in ua and "QtWebEngine/" not in ua, ua
     # The header on the wire says the same as the page does.
-    with ls.RequestProbe() as probe:
-        assert probe.headers_from(app).get("User-Agent") == ua
+    with ls.LocalWebServer() as probe:
+        assert probe.headers_of_image_request(app).get("User-Agent") == ua
 
 
 @pytest.mark.parametrize("lang,expected", [
@@ -160,8 +160,8 @@ def test_page_language_follows_locale(launch, lang, expected):
     app = launch(lang=lang)
     app.wait_page_ready()
     assert app.devtools.evaluate("navigator.language") == expected
-    with ls.RequestProbe() as probe:
-        accept = probe.headers_from(app).get("Accept-Language", "")
+    with ls.LocalWebServer() as probe:
+        accept = probe.headers_of_image_request(app).get("Accept-Language", "")
     assert accept.split(",")[0].split(";")[0] == expected, accept
 
 
