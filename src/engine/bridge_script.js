@@ -56,27 +56,13 @@
 
   var port = null;
   // The stub reads answers as records "<id>:<1 or 0>:<code>:<length of the
-  // text>:<text>", all those of one message together. One event serves every
-  // message, made afresh only while it is still being dispatched (the page's
-  // callbacks run inside the dispatch).
+  // text>:<text>", all those of one message together.
   function answerRecord(id, success, code, text) {
     text = String(text);
     return id + ':' + (success ? '1' : '0') + ':' + code + ':' + text.length + ':' + text;
   }
-  var answerEvent = null;
-  var delivering = false;
   function deliver(records) {
-    if (!port) return;
-    var event = !delivering && answerEvent || new CustomEvent('lumio-response');
-    if (!delivering) answerEvent = event;
-    event.initCustomEvent('lumio-response', false, false, records);
-    var outer = delivering;
-    delivering = true;
-    try {
-      port.dispatchEvent(event);
-    } finally {
-      delivering = outer;
-    }
+    if (port) port.dispatchEvent(new CustomEvent('lumio-response', {detail: records}));
   }
   // Runs |code| where the page's scripts run.
   function runInPage(code, doc) {

@@ -43,30 +43,18 @@
   //   q<id>:<1 or 0 for persistent>:<length of the request>:<request>
   //   c<id>:
   // handed over together once the turn's script has run, or as soon as they come
-  // to HAND_OVER_CHARACTERS. One event serves every hand-over, made afresh only
-  // while it is still being dispatched.
+  // to HAND_OVER_CHARACTERS.
   var HAND_OVER_CHARACTERS = 1024 * 1024;
   var queueTask = window.queueMicrotask;
-  var initCustomEvent = CustomEvent.prototype.initCustomEvent;
-  var message = null;
-  var sending = false;
   var outgoing = '';
   var handOverQueued = false;
   function handOver() {
     handOverQueued = false;
     if (outgoing === '') return;
-    var records = outgoing;
+    var init = createObject(null);
+    init.detail = outgoing;
     outgoing = '';
-    var event = !sending && message || new CustomEventType('lumio-requests');
-    if (!sending) message = event;
-    apply(initCustomEvent, event, ['lumio-requests', false, false, records]);
-    var outer = sending;
-    sending = true;
-    try {
-      apply(dispatch, port, [event]);
-    } finally {
-      sending = outer;
-    }
+    apply(dispatch, port, [new CustomEventType('lumio-requests', init)]);
   }
   function post(record) {
     outgoing += record;
