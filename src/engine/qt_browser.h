@@ -6,7 +6,7 @@
 #include <QJsonArray>
 #include <QObject>
 #include <QPointer>
-#include <QVariantMap>
+#include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
