@@ -50,7 +50,6 @@ int main(int argc, char** argv) {
   settings.product_version = "Lumio-Mac/0.2.5";
   settings.cache_path =
       EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-  settings.web_security_disabled = true;
 
   std::unique_ptr<engine::ApplicationArguments> arguments =
       engine::PrepareBrowserProcess(argc, argv, settings, app);

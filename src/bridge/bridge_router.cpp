@@ -4,11 +4,9 @@
 
 #include "bridge/json_to_text.h"
 
-namespace {
-
-constexpr char kAppOrigin[] = "app://lumio";
-
-}  // namespace
+bool IsAppDocument(const std::shared_ptr<engine::Frame>& frame) {
+  return frame && frame->GetSecurityOrigin() == kAppOrigin;
+}
 
 OrbitBridgeCommandCallback::OrbitBridgeCommandCallback(
     std::shared_ptr<engine::MessageRouter::Callback> router_callback)
@@ -47,7 +45,7 @@ bool DispatchBridgeQuery(
   // Only our own pages may reach native services; any other page that ends up in
   // one of our windows (a link followed in a popup, an embedded frame) could
   // otherwise drive the main window, notifications and the login items.
-  if (!frame || frame->GetSecurityOrigin() != kAppOrigin)
+  if (!IsAppDocument(frame))
     return false;
 
   // Before anything is parsed or copied.

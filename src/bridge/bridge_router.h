@@ -33,6 +33,13 @@
 // same answer; this check stands for requests that come by another way.
 inline constexpr size_t kMaxBridgeRequestBytes = 10 * 1024 * 1024;
 
+// The origin of the app's own documents: the only ones trusted with the bridge,
+// page events, the app's prepared popups and requests past the same-origin rules.
+inline constexpr char kAppOrigin[] = "app://lumio";
+
+// Whether |frame| shows one of the app's own documents.
+bool IsAppDocument(const std::shared_ptr<engine::Frame>& frame);
+
 // The reply object given to a command handler. Answers go to the page as compact
 // JSON text (JsonToText). Whether the query was already answered is not checked
 // here: the router drops answers to queries that have ended.

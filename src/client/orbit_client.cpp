@@ -184,6 +184,13 @@ void OrbitClient::OnRenderProcessTerminated(
     router_->OnRenderProcessTerminated(browser);
 }
 
+bool OrbitClient::MayRequestAcrossOrigins(const std::shared_ptr<engine::Browser>& browser,
+                                          const std::shared_ptr<engine::Frame>& frame) {
+  // The app's own documents call its servers whatever headers those send; every
+  // other document keeps the web's rules.
+  return IsAppDocument(frame);
+}
+
 void OrbitClient::OnAddressChange(const std::shared_ptr<engine::Browser>& browser,
                                   const std::shared_ptr<engine::Frame>& frame,
                                   const std::string& url) {

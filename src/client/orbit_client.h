@@ -74,6 +74,8 @@ class OrbitClient : public engine::Client,
       engine::Request& request) override;
   void OnRenderProcessTerminated(const std::shared_ptr<engine::Browser>& browser,
                                  engine::TerminationStatus status) override;
+  bool MayRequestAcrossOrigins(const std::shared_ptr<engine::Browser>& browser,
+                               const std::shared_ptr<engine::Frame>& frame) override;
 
   // DownloadHandler
   void OnBeforeDownload(

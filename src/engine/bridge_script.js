@@ -255,6 +255,9 @@
       query: function (key, id, request, persistent) {
         enqueue(['q', key, id, request, persistent], request.length);
       },
+      request: function (key, id, request) {
+        enqueue(['n', key, id, request], request.length);
+      },
       cancel: function (key, id) {
         enqueue(['c', key, id], 0);
       },
@@ -291,6 +294,15 @@
     }
     router.query(documentKey, id, request, persistent);
   }
+  // A cross-origin request that the engine refused this document, for the
+  // browser to send again if it trusts the document.
+  function onProgramRequest(id, request) {
+    if (!router) {
+      later(function () { deliver(answerRecord(id, false, CANCELED_CODE, CANCELED_MESSAGE)); });
+      return;
+    }
+    router.request(documentKey, id, request);
+  }
   function onCancel(id) {
     if (router) router.cancel(documentKey, id);
   }
@@ -300,7 +312,8 @@
     if (port || !(element instanceof Element)) return;
     event.stopImmediatePropagation();
     port = element;
-    // Records "q<id>:<1 or 0 for persistent>:<length>:<request>" and "c<id>:".
+    // Records "q<id>:<1 or 0 for persistent>:<length>:<request>", "c<id>:" and
+    // "n<id>:0:<length>:<request>" (a cross-origin request, see page_script.js).
     port.addEventListener('lumio-requests', function (event) {
       var records = event.detail;
       if (typeof records !== 'string') return;
@@ -315,9 +328,13 @@
           continue;
         }
         var lengthEnd = records.indexOf(':', colon + 3);
-        if (kind !== 'q' || lengthEnd < 0) return;
+        if ((kind !== 'q' && kind !== 'n') || lengthEnd < 0) return;
         var end = lengthEnd + 1 + Number(records.slice(colon + 3, lengthEnd));
-        onQuery(id, records.slice(lengthEnd + 1, end), records.charAt(colon + 1) === '1');
+        if (kind === 'q') {
+          onQuery(id, records.slice(lengthEnd + 1, end), records.charAt(colon + 1) === '1');
+        } else {
+          onProgramRequest(id, records.slice(lengthEnd + 1, end));
+        }
         at = end;
       }
     });

@@ -59,8 +59,13 @@ struct WindowInfo {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-// Web security is a start-up setting (Settings in engine.h): Chromium has it only
-// process-wide. Standalone images shrink to fit by the engine's default.
+// Every document keeps the engine's same-origin rules: Chromium can turn web
+// security off only for the whole process, which would hand every frame of the
+// web the program's powers. Local content (the program's own scheme) may reach
+// remote and file: addresses through |universal_access_from_file_urls|, and the
+// program sends cross-origin requests for the documents its client trusts
+// (RequestHandler::MayRequestAcrossOrigins). Standalone images shrink to fit by
+// the engine's default.
 struct BrowserSettings {
   bool universal_access_from_file_urls = false;
 };
@@ -123,6 +128,13 @@ class RequestHandler {
   }
   virtual void OnRenderProcessTerminated(const std::shared_ptr<Browser>& browser,
                                          TerminationStatus status) {}
+  // Whether the document shown in |frame| may have the program send requests to
+  // other origins for it, past the same-origin rules that the engine keeps for
+  // every document. Only documents the program trusts as its own should.
+  virtual bool MayRequestAcrossOrigins(const std::shared_ptr<Browser>& browser,
+                                       const std::shared_ptr<Frame>& frame) {
+    return false;
+  }
 };
 
 class LoadHandler {

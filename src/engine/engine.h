@@ -26,9 +26,6 @@ struct Settings {
   bool command_line_args_disabled = false;
   // Engine log: true turns it off entirely.
   bool log_disabled = false;
-  // Chromium reads this one only process-wide, so it is a start-up setting here
-  // rather than a browser setting.
-  bool web_security_disabled = false;
   // User-interface locale, e.g. "en", "zh-CN".
   std::string locale;
   // Product token that replaces the engine's own in the default user agent.

@@ -20,6 +20,7 @@
 #include <QWebEngineView>
 
 #include "engine/message_router.h"
+#include "engine/qt_program_request.h"
 #include "engine/qt_request_interceptor.h"
 #include "engine/qt_view.h"
 #include "engine/url_parts.h"
@@ -593,6 +594,10 @@ QJsonArray QtBrowser::OnBatch(const QJsonArray& batch) {
           ToQueryId(entry.at(2).toDouble(), page_id))
         OnQuery(ToStd(first.toString()), page_id, ToStd(entry.at(3).toString()),
                 entry.at(4).toBool());
+    } else if (kind == QLatin1String("n")) {
+      if (first.isString() && entry.at(2).isDouble() && entry.at(3).isString() &&
+          ToQueryId(entry.at(2).toDouble(), page_id))
+        OnProgramRequest(ToStd(first.toString()), page_id, entry.at(3).toString());
     } else if (kind == QLatin1String("c")) {
       if (first.isString() && entry.at(2).isDouble() &&
           ToQueryId(entry.at(2).toDouble(), page_id))
@@ -687,6 +692,27 @@ void QtBrowser::OnCancel(const std::string& key, int64_t page_id) {
     return;
   frames_->EndQuery(router_id);
   CancelInRouter({router_id});
+}
+
+void QtBrowser::OnProgramRequest(const std::string& key,
+                                 int64_t page_id,
+                                 const QString& request) {
+  if (closed_)
+    return;
+  std::shared_ptr<PageFrame> frame = frames_->FindFrame(key);
+  auto handler = client_->GetRequestHandler();
+  if (!frame || !handler ||
+      !handler->MayRequestAcrossOrigins(shared_from_this(), frame)) {
+    Respond(key, page_id, false, MessageRouter::kCanceledErrorCode,
+            MessageRouter::kCanceledErrorMessage);
+    return;
+  }
+  std::weak_ptr<QtBrowser> weak = shared_from_this();
+  StartProgramRequest(
+      request, page_, [weak, key, page_id](bool ok, const QString& answer) {
+        if (auto self = weak.lock())
+          self->Respond(key, page_id, ok, ok ? 0 : -1, answer.toStdString());
+      });
 }
 
 void QtBrowser::OnFrameAddress(const std::string& url,

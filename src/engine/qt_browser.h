@@ -137,6 +137,9 @@ class QtBrowser : public Browser,
                std::string request,
                bool persistent);
   void OnCancel(const std::string& key, int64_t page_id);
+  // A cross-origin request that the engine refused the document |key|; sent
+  // again by the program when the client trusts that document.
+  void OnProgramRequest(const std::string& key, int64_t page_id, const QString& request);
   void OnFrameAddress(const std::string& url,
                       const std::string& sender_origin,
                       const std::string& name);

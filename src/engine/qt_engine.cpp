@@ -153,18 +153,14 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
     command_line.AppendSwitchWithValue("log-level", "3");
   if (!settings.locale.empty())
     command_line.AppendSwitchWithValue("lang", settings.locale);
-  if (settings.web_security_disabled) {
-    command_line.AppendSwitch("disable-web-security");
-    // Without web security every document may script every other document in its
-    // renderer process. Documents of other sites get processes of their own, so
-    // that a page of the web shown in a frame cannot reach the program's pages.
-    command_line.AppendSwitch("site-per-process");
-    // With sites in processes of their own, the engine keeps a spare renderer
-    // process started for the next site; the program shows one site, so the
-    // spare only costs memory.
-    command_line.AppendSwitchWithValue("disable-features",
-                                       "SpareRendererForSitePerProcess");
-  }
+  // Documents of other sites get processes of their own, so that a page of the
+  // web shown in a frame or a popup shares no memory with the program's pages.
+  command_line.AppendSwitch("site-per-process");
+  // With sites in processes of their own, the engine keeps a spare renderer
+  // process started for the next site; the program shows one site, so the spare
+  // only costs memory.
+  command_line.AppendSwitchWithValue("disable-features",
+                                     "SpareRendererForSitePerProcess");
   if (app)
     app->OnBeforeCommandLineProcessing(std::string(), command_line);
 

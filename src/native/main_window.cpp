@@ -73,8 +73,8 @@ void CreateMainWindow() {
 
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
-  // Web security is off for the whole program (lumio_app_main.cpp); standalone
-  // images shrink to fit by the engine's default.
+  // Web security stays on for every document; the app's own documents call
+  // other origins through the program (engine/qt_program_request.h).
 
   auto* window = new BrowserWindow();
   window->setWindowTitle(QStringLiteral("Lumio"));

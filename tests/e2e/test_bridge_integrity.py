@@ -79,7 +79,7 @@ TOP_PROBE = """new Promise(function (resolve) {
 })"""
 
 
-def test_frame_of_another_origin_gets_no_answer_with_web_security_off(app):
+def test_frame_of_another_origin_gets_no_answer(app):
     with ls.LocalWebServer({"/agent": agent_page(),
                             "/reach": agent_page(REACH_TOP)}) as server:
         result = app.devtools.evaluate(ls.frame_query_expression(
