@@ -47,9 +47,15 @@
     return text;
   }
   function later(fn) { setTimeout(fn, 0); }
+  // A page chooses its frames' names; only this much of one is passed on.
+  var MAX_NAME = 1024;
+  function frameName(name) {
+    name = String(name || '');
+    return name.length > MAX_NAME ? '' : name;
+  }
   function announcement() {
     return {key: documentKey, main: isTop, origin: origin, url: String(location.href),
-            name: String(window.name || '')};
+            name: frameName(window.name)};
   }
 
   // -- the stub's port --
@@ -238,14 +244,15 @@
       var last = lastReport.get(source);
       if (last !== undefined && (isChildFrame(source) || now - last < 1000)) return;
       lastReport.set(source, now);
-      enqueue(['a', {url: url, senderOrigin: String(event.origin),
-                     name: typeof data.name === 'string' ? data.name : ''}], url.length);
+      var name = frameName(typeof data.name === 'string' ? data.name : '');
+      enqueue(['a', {url: url, senderOrigin: String(event.origin), name: name}],
+              url.length + name.length);
     }, true);
 
     return {
       open: function (doc, handlers) {
         documents[doc.key] = handlers;
-        enqueue(['d', doc], doc.url.length);
+        enqueue(['d', doc], doc.url.length + doc.name.length);
       },
       gone: function (key) {
         if (!(key in documents)) return;

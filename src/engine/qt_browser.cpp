@@ -75,6 +75,8 @@ constexpr char kBeforeUnloadScript[] = R"js((function () {
 constexpr int kBeforeUnloadTimeoutMs = 10000;
 // How long the page's pagehide and unload handlers may take once it closes.
 constexpr int kUnloadTimeoutMs = 5000;
+// Sub-frame navigations remembered until their frames report them.
+constexpr size_t kMaxSubFrameLoads = 256;
 // How long a new popup may take to tell its target name.
 constexpr int kPopupNameTimeoutMs = 3000;
 
@@ -296,37 +298,79 @@ void QtBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& request) {
   }
   const std::string url = UrlText(request.requestedUrl());
   const bool user_gesture = request.isUserInitiated();
-  std::shared_ptr<QtBrowser> self = shared_from_this();
-  if (disposition != WindowOpenDisposition::kNewPopup) {
-    // Only popups get a window here; the client deals with the rest itself.
-    WindowInfo ignored;
-    handler->OnBeforePopup(self, frames_->main_frame(), url, std::string(), disposition,
-                           user_gesture, features, ignored);
+  // A page that is not yet a browser of the client opens nothing: it may be a
+  // popup that will be refused.
+  if (pending_popup_)
     return;
-  }
-  // Qt does not say which target name the page gave window.open; only the new
-  // page knows it (window.name). So the page is made first, without a window,
-  // and the client decides once its name is known.
+  // Qt tells neither the target name that the page gave window.open nor which
+  // document asked. The new page knows its name (window.name), and its first
+  // request names the document that asked (its initiator); so the page is made
+  // first, without a window, and the client decides once both are known. A page
+  // for any other disposition only serves to learn who asked: it loads nothing.
   std::shared_ptr<QtBrowser> popup = Make(client_, settings_, profile_);
   request.openIn(popup->page_);
-  popup->pending_popup_ = std::make_unique<PendingPopup>(
-      PendingPopup{weak_from_this(), url, user_gesture, features});
+  popup->pending_popup_ = std::make_unique<PendingPopup>();
+  PendingPopup& pending = *popup->pending_popup_;
+  pending.opener = weak_from_this();
+  pending.url = url;
+  pending.user_gesture = user_gesture;
+  pending.features = features;
+  pending.disposition = disposition;
   std::weak_ptr<QtBrowser> weak_popup = popup;
-  popup->page_->runJavaScript(QStringLiteral("String(window.name)"), kBridgeWorldId,
-                              [weak_popup](const QVariant& name) {
-                                if (auto p = weak_popup.lock())
-                                  p->FinishPopup(name.toString().toStdString());
-                              });
-  // Its first document announces the name too; a page that tells neither is
-  // created without one.
+  // The new page's first, empty document has the origin of the document that
+  // opened it, until the page's own document replaces it.
+  popup->page_->runJavaScript(
+      QStringLiteral("[String(window.name), String(self.origin), String(location.href)]"),
+      kBridgeWorldId, [weak_popup](const QVariant& result) {
+        auto p = weak_popup.lock();
+        if (!p || !p->pending_popup_)
+          return;
+        const QVariantList values = result.toList();
+        if (values.size() != 3)
+          return;
+        PendingPopup& pending = *p->pending_popup_;
+        pending.name = values[0].toString().toStdString();
+        pending.name_known = true;
+        // A page opened without an opener (noopener, links with a target) starts
+        // with an opaque origin that names nobody; its first request tells.
+        if (values[2].toString() == QLatin1String("about:blank") &&
+            values[1].toString() != QLatin1String("null") &&
+            !pending.opener_origin_known) {
+          pending.opener_origin = values[1].toString().toStdString();
+          pending.opener_origin_known = true;
+        }
+        p->MaybeFinishPopup();
+      });
+  // What is not known by then stays unknown: the client decides without it.
   QTimer::singleShot(kPopupNameTimeoutMs, popup->page_, [weak_popup] {
     if (auto p = weak_popup.lock())
-      p->FinishPopup(std::string());
+      p->FinishPopup();
   });
   PendingPopups().push_back(popup);
 }
 
-void QtBrowser::FinishPopup(const std::string& name) {
+bool QtBrowser::OnPendingPopupRequest(const QUrl& initiator, bool is_main_frame) {
+  if (!pending_popup_)
+    return true;
+  if (is_main_frame && !pending_popup_->opener_origin_known) {
+    pending_popup_->opener_origin =
+        initiator.isEmpty() ? std::string() : URLOrigin(UrlText(initiator));
+    pending_popup_->opener_origin_known = true;
+    // Later, not from within the engine's request.
+    QTimer::singleShot(0, page_, [weak = weak_from_this()] {
+      if (auto self = weak.lock())
+        self->MaybeFinishPopup();
+    });
+  }
+  return pending_popup_->disposition == WindowOpenDisposition::kNewPopup;
+}
+
+void QtBrowser::MaybeFinishPopup() {
+  if (pending_popup_ && pending_popup_->name_known && pending_popup_->opener_origin_known)
+    FinishPopup();
+}
+
+void QtBrowser::FinishPopup() {
   std::unique_ptr<PendingPopup> pending = std::move(pending_popup_);
   if (!pending)
     return;
@@ -335,22 +379,46 @@ void QtBrowser::FinishPopup(const std::string& name) {
   pendings.erase(std::remove(pendings.begin(), pendings.end(), self), pendings.end());
   std::shared_ptr<QtBrowser> opener = pending->opener.lock();
   std::shared_ptr<LifeSpanHandler> handler = client_->GetLifeSpanHandler();
+  // The document that asked, as far as it is known (an empty origin when not).
+  // A page opened without an opener does not tell; it can only have come from
+  // the main document when no frame of another origin was ever in the page.
+  std::shared_ptr<Frame> opener_frame;
+  if (opener) {
+    std::shared_ptr<PageFrame> main = opener->frames_->main_frame();
+    if (!pending->opener_origin_known && !opener->foreign_frames_) {
+      pending->opener_origin = main->GetSecurityOrigin();
+      pending->opener_origin_known = true;
+    }
+    if (pending->opener_origin_known &&
+        pending->opener_origin == main->GetSecurityOrigin()) {
+      opener_frame = main;
+    } else {
+      auto frame = std::make_shared<PageFrame>(opener, /*is_main=*/false);
+      frame->SetDocument(std::string(), pending->opener_origin);
+      opener_frame = frame;
+    }
+  }
   WindowInfo window_info;
   window_info.x = pending->features.x;
   window_info.y = pending->features.y;
   window_info.width = pending->features.width;
   window_info.height = pending->features.height;
+  const bool is_popup = pending->disposition == WindowOpenDisposition::kNewPopup;
   if (!opener || opener->closed_ || !handler ||
-      handler->OnBeforePopup(opener, opener->frames_->main_frame(), pending->url, name,
-                             WindowOpenDisposition::kNewPopup, pending->user_gesture,
-                             pending->features, window_info)) {
-    // Refused: the page goes without ever having been a browser of the client.
+      handler->OnBeforePopup(opener, opener_frame, pending->url, pending->name,
+                             pending->disposition, pending->user_gesture,
+                             pending->features, window_info) ||
+      !is_popup) {
+    // Refused, or not a window of ours: the page goes without ever having been a
+    // browser of the client.
     closed_ = true;
     if (view_)
       view_->deleteLater();
     return;
   }
-  frames_->main_frame()->set_name(name);
+  // The name is the one it was opened with, whatever its pages set later.
+  frames_->main_frame()->set_name(pending->name);
+  name_fixed_ = true;
   Attach(window_info);
 }
 
@@ -548,7 +616,17 @@ void QtBrowser::RunScriptInDocument(const std::string& document_key,
   // The page hears of its queries' answers before anything that came after them.
   SendAnswersNow();
   if (main) {
-    page_->runJavaScript(QString::fromStdString(code));
+    // Only in the document the frame was announced with: the page may have gone
+    // to another origin since. A page cannot replace the members of its location.
+    std::shared_ptr<PageFrame> frame = frames_->FindFrame(document_key);
+    if (!frame || frame->GetSecurityOrigin().empty())
+      return;
+    const QByteArray origin =
+        QJsonDocument(QJsonArray{QString::fromStdString(frame->GetSecurityOrigin())})
+            .toJson(QJsonDocument::Compact);
+    page_->runJavaScript(
+        QStringLiteral("if (location.origin === %1[0]) {\n%2\n}")
+            .arg(QString::fromUtf8(origin), QString::fromStdString(code)));
     return;
   }
   // Qt reaches only the main frame; the top document's bridge world knows the
@@ -629,12 +707,21 @@ void QtBrowser::OnDocumentCreated(const FrameTable::Announcement& document) {
   if (closed_)
     return;
   std::shared_ptr<QtBrowser> self = shared_from_this();
-  if (pending_popup_ && document.main)
-    FinishPopup(document.name);
+  if (pending_popup_ && document.main) {
+    // Its own document is here: what was not learnt by now is not known.
+    if (!pending_popup_->name_known) {
+      pending_popup_->name = document.name;
+      pending_popup_->name_known = true;
+    }
+    FinishPopup();
+  }
   if (closed_)
     return;
   std::vector<int64_t> ended;
-  std::shared_ptr<PageFrame> frame = frames_->Announce(document, &ended);
+  FrameTable::Announcement announced = document;
+  if (name_fixed_ && document.main)
+    announced.name = frames_->main_frame()->GetName();
+  std::shared_ptr<PageFrame> frame = frames_->Announce(announced, &ended);
   CancelInRouter(ended);
   // Qt reports address changes of the main frame only; sub-frames report theirs
   // from the page. The empty document every new frame starts with is no address.
@@ -724,6 +811,10 @@ void QtBrowser::OnFrameAddress(const std::string& url,
   if (!IsRelayedAddressBelievable(IsLocalSchemeURL(frames_->main_frame()->GetURL()),
                                   sender_origin, url))
     return;
+  const auto load = std::find(sub_frame_loads_.begin(), sub_frame_loads_.end(), url);
+  if (load == sub_frame_loads_.end())
+    return;
+  sub_frame_loads_.erase(load);
   auto frame = std::make_shared<PageFrame>(weak_from_this(), /*is_main=*/false);
   frame->SetDocument(std::string(), sender_origin);
   frame->set_url(url);
@@ -744,8 +835,24 @@ bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redi
     frame = sub_frame;
   }
   URLRequest request(UrlText(url));
-  if (auto handler = client_->GetRequestHandler())
-    return !handler->OnBeforeBrowse(self, frame, request, is_redirect);
+  auto handler = client_->GetRequestHandler();
+  if (handler && handler->OnBeforeBrowse(self, frame, request, is_redirect))
+    return false;
+  if (is_main_frame) {
+    foreign_frames_ = false;
+  } else {
+    // A frame of another origin reports its address from the page; only an
+    // address that a frame of this page really went to is believed, once.
+    const std::string address = UrlText(url);
+    sub_frame_loads_.push_back(address);
+    if (sub_frame_loads_.size() > kMaxSubFrameLoads)
+      sub_frame_loads_.pop_front();
+    // An empty document has its parent's origin; anything else of another
+    // origin than the page (srcdoc and data: included) is foreign.
+    if (address != "about:blank" &&
+        URLOrigin(address) != frames_->main_frame()->GetSecurityOrigin())
+      foreign_frames_ = true;
+  }
   return true;
 }
 

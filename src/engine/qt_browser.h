@@ -10,6 +10,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -123,8 +124,12 @@ class QtBrowser : public Browser,
                            bool main,
                            const std::string& code) override;
 
-  // A popup's first document may tell its target name before the engine does.
-  void FinishPopup(const std::string& name);
+  // A page opened by another that the client has not decided on yet: the first
+  // request of its main frame names the document that asked (|initiator|).
+  // Returns whether the request may go on: a page that only serves to learn who
+  // asked loads nothing.
+  bool OnPendingPopupRequest(const QUrl& initiator, bool is_main_frame);
+  bool IsPendingPopup() const { return pending_popup_ != nullptr; }
 
   // From the page's bridge world: a batch of what its documents did (see
   // BridgeObject); returns the answers given while it was handled.
@@ -156,6 +161,10 @@ class QtBrowser : public Browser,
   // Places the view as |window_info| says and tells the client the browser exists.
   void Attach(const WindowInfo& window_info);
   void OnNewWindowRequested(QWebEngineNewWindowRequest& request);
+  // Hands the new page to the client once its name and opener are known; the
+  // client may refuse it.
+  void MaybeFinishPopup();
+  void FinishPopup();
   // Popups made but not yet given to the client, kept alive until then.
   static std::vector<std::shared_ptr<QtBrowser>>& PendingPopups();
   // Tells the router that these queries have ended with their documents.
@@ -183,6 +192,11 @@ class QtBrowser : public Browser,
     std::string url;
     bool user_gesture = false;
     PopupFeatures features;
+    WindowOpenDisposition disposition = WindowOpenDisposition::kNewPopup;
+    std::string name;  // the target name given to window.open
+    bool name_known = false;
+    std::string opener_origin;  // of the document that asked; empty if none said
+    bool opener_origin_known = false;
   };
 
   int id_;
@@ -190,6 +204,12 @@ class QtBrowser : public Browser,
   BrowserSettings settings_;
   QWebEngineProfile* profile_ = nullptr;
   std::unique_ptr<PendingPopup> pending_popup_;  // until the client has decided
+  bool name_fixed_ = false;  // a popup keeps the name it was opened with
+  // Addresses that sub-frames went to and have not reported yet, oldest first.
+  std::deque<std::string> sub_frame_loads_;
+  // Whether a frame of another origin than the main document's was ever shown
+  // since the main frame last navigated.
+  bool foreign_frames_ = false;
   QPointer<QWebEngineView> view_;
   QPointer<QtPage> page_;
   QWebChannel* channel_ = nullptr;  // owned by page_

@@ -86,6 +86,13 @@ void QtRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
   std::shared_ptr<QtBrowser> browser = browser_.lock();
   if (!browser)
     return;
+  if (browser->IsPendingPopup() &&
+      !browser->OnPendingPopupRequest(
+          info.initiator(),
+          info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)) {
+    info.block(true);
+    return;
+  }
   auto handler = browser->GetClient()->GetRequestHandler();
   if (!handler)
     return;

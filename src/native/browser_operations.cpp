@@ -1,5 +1,6 @@
 #include "native/browser_operations.h"
 
+#include "bridge/bridge_router.h"
 #include "client/orbit_client.h"
 
 namespace {
@@ -25,7 +26,11 @@ bool RunShellScript(const std::string& code) {
   std::shared_ptr<engine::Browser> browser = MainBrowser();
   if (!browser)
     return false;
-  if (auto frame = browser->GetMainFrame())
+  // Only the app's own document hears the program, not a page of the web that
+  // the main window shows after a link was followed. The frame runs the code only
+  // in the document it was announced for.
+  std::shared_ptr<engine::Frame> frame = browser->GetMainFrame();
+  if (IsAppDocument(frame))
     frame->ExecuteJavaScript(code, "lumio://shell", 0);
   return true;
 }

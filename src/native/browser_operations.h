@@ -16,6 +16,7 @@ void SetMainBrowser(std::shared_ptr<engine::Browser> browser);
 
 // Runs |code| in the main page's main frame under the script URL "lumio://shell".
 // Returns false, and runs nothing, when there is no main browser.
+// Runs nothing unless that frame shows the app's own document.
 bool RunShellScript(const std::string& code);
 
 // Asks every open browser to close, in creation order. Does something only once

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "bridge/bridge_router.h"
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/browser_window.h"
@@ -52,6 +53,12 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
                                       bool user_gesture,
                                       const engine::PopupFeatures& features,
                                       engine::WindowInfo& window_info) {
+  // The app's own documents open windows and the user's browser as they like; any
+  // other document (a page of the web in a frame, or shown in a window) only when
+  // the user asked for it, as a browser would let it.
+  const bool from_app = IsAppDocument(frame);
+  if (!from_app && !user_gesture)
+    return true;
   if (disposition != engine::WindowOpenDisposition::kNewPopup) {
     OSOpenExternalBrowser(target_url);
     return true;
@@ -82,7 +89,9 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
     requested.x = opener.x + (opener.width - width) / 2;
     requested.y = opener.y + (opener.height - height) / 2;
   }
-  PreparedPopups::Instance().PlaceNext(target_frame_name, requested, opener, visible);
+  // The windows that the app prepared are the app's alone.
+  PreparedPopups::Instance().PlaceNext(from_app ? target_frame_name : std::string(),
+                                       requested, opener, visible);
 
   // The engine makes the popup's view in the hidden popup parent; OnAfterCreated
   // moves it into its own window.

@@ -41,6 +41,19 @@ TEST_F(BrowserOperationsTest, ShellScriptNeedsAMainBrowser) {
   EXPECT_EQ(browser->main_frame()->scripts()[0].start_line, 0);
 }
 
+TEST_F(BrowserOperationsTest, ShellScriptReachesOnlyTheAppsOwnDocument) {
+  auto browser = std::make_shared<FakeBrowser>();
+  SetMainBrowser(browser);
+  // The main window followed a link to the web, or shows an opaque document.
+  for (const char* origin : {"https://example.com", "null", "app://other", ""}) {
+    browser->main_frame()->set_origin(origin);
+    if (!*origin)
+      browser->main_frame()->set_url("https://example.com/");
+    EXPECT_TRUE(RunShellScript("window.x = 1"));
+    EXPECT_TRUE(browser->main_frame()->scripts().empty()) << origin;
+  }
+}
+
 TEST_F(BrowserOperationsTest, CloseAllClosesEveryBrowserOnceInCreationOrder) {
   auto client = std::make_shared<ListClient>();
   std::vector<std::shared_ptr<FakeBrowser>> browsers;
