@@ -295,3 +295,28 @@ def test_a_popups_name_is_fixed_when_it_is_created(shown_app):
     app.devtools.evaluate("window.__p.close(); true")
     closed = app.wait_event("OrbitBrowserWillClose", after=after)
     assert closed["payload"] == {"name": "first"}
+
+
+# -- the address relay --
+
+def test_a_web_frame_cannot_flood_the_address_relay(shown_app, servers):
+    app = shown_app
+    web, _ = servers
+    # Nested frames of its own origin, each claiming addresses it never loaded,
+    # with a long name.
+    web.pages["/nest.html"] = ("text/html", html(
+        "<body><script>var depth = +(location.search.slice(1) || 0);"
+        "if (depth < 30) { var f = document.createElement('iframe');"
+        " f.src = '/nest.html?' + (depth + 1); document.body.appendChild(f); }"
+        "var big = new Array(20000).join('n');"
+        "setInterval(function () { for (var i = 0; i < 5; i++)"
+        " top.postMessage({lumioFrameAddress: location.origin + '/fake' + Math.random(),"
+        " name: big}, '*'); }, 100);</script>"))
+    after = len(app.events())
+    load_frame(app, web.url("/nest.html"))
+    # The first real load of the web frame is reported; nothing it made up is.
+    app.wait_event("OrbitBrowserOnAddressChange",
+                   lambda e: e["payload"]["url"] == web.url("/nest.html"), after=after)
+    ls.holds_for(lambda: not [e for e in app.events()[after:]
+                              if "/fake" in json.dumps(e["payload"])], 3.0,
+                 what="no made-up address relayed")
