@@ -61,12 +61,8 @@ int main(int argc, char** argv) {
   // the first.
   auto instance =
       std::make_unique<SingleInstance>(QString::fromStdString(settings.cache_path));
-  switch (instance->ClaimOrHandOver([&delegate] {
-    if (AppIsQuitting())
-      return false;
-    delegate.applicationShouldHandleReopen();
-    return true;
-  })) {
+  switch (instance->ClaimOrHandOver(
+      &AppIsQuitting, [&delegate] { delegate.applicationShouldHandleReopen(); })) {
     case SingleInstance::Claim::kFirst:
       break;
     case SingleInstance::Claim::kHandedOver:

@@ -12,6 +12,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <QVariantMap>
 #include <algorithm>
 
@@ -31,6 +32,9 @@ constexpr int kAskTimeoutMs = 5000;
 constexpr int kRetryPauseMs = 100;
 // A request is one short line; anything longer is not ours.
 constexpr qint64 kMaxRequestBytes = 64;
+// Later starts ask one at a time; a program that holds connections open is not one.
+constexpr int kMaxConnections = 8;
+constexpr int kConnectionLifetimeMs = 1000;
 
 // Whether a session bus is there to connect to. Without one libdbus would start a
 // bus of its own for the X display (autolaunch), which outlives the program.
@@ -72,7 +76,8 @@ class ApplicationObject : public QObject, protected QDBusContext {
 SingleInstance::SingleInstance(const QString& cache_path)
     : lock_path_(QDir::cleanPath(cache_path) + QStringLiteral(".lock")),
       socket_path_(SocketPath()),
-      use_bus_(SessionBusAvailable() && QDBusConnection::sessionBus().isConnected()) {}
+      use_bus_(SessionBusAvailable() && QDBusConnection::sessionBus().isConnected()),
+      reopens_(1, std::chrono::milliseconds(kReopenIntervalMs)) {}
 
 SingleInstance::~SingleInstance() {
   if (bus_name_owned_) {
@@ -86,8 +91,10 @@ SingleInstance::~SingleInstance() {
     close(lock_fd_);
 }
 
-SingleInstance::Claim SingleInstance::ClaimOrHandOver(std::function<bool()> on_reopen) {
-  on_reopen_ = std::move(on_reopen);
+SingleInstance::Claim SingleInstance::ClaimOrHandOver(std::function<bool()> is_quitting,
+                                                      std::function<void()> reopen) {
+  is_quitting_ = std::move(is_quitting);
+  reopen_ = std::move(reopen);
   const QDeadlineTimer deadline(kGiveUpAfterMs);
   while (true) {
     if (TryLock()) {
@@ -127,7 +134,7 @@ void SingleInstance::Listen() {
   }
   QDBusConnection bus = QDBusConnection::sessionBus();
   // The object first, so that a call made as soon as the name is ours finds it.
-  auto* object = new ApplicationObject([this] { return on_reopen_(); }, this);
+  auto* object = new ApplicationObject([this] { return Reopen(); }, this);
   if (!bus.registerObject(QLatin1String(kObjectPath), object,
                           QDBusConnection::ExportScriptableSlots)) {
     return;
@@ -158,7 +165,20 @@ void SingleInstance::ListenOnSocket() {
   }
   connect(server_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+      // Any local program of this user may connect: a few at a time, each for
+      // about a second, so that idle connections cannot use up descriptors.
+      if (connections_ >= kMaxConnections) {
+        socket->abort();
+        socket->deleteLater();
+        continue;
+      }
+      ++connections_;
+      connect(socket, &QObject::destroyed, this, [this] { --connections_; });
       connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+      QTimer::singleShot(kConnectionLifetimeMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+      });
       connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
         if (!socket->canReadLine()) {
           if (socket->bytesAvailable() > kMaxRequestBytes)
@@ -166,11 +186,32 @@ void SingleInstance::ListenOnSocket() {
           return;
         }
         if (socket->readLine(kMaxRequestBytes).trimmed() == "reopen")
-          socket->write(on_reopen_() ? "ok\n" : "quitting\n");
+          socket->write(Reopen() ? "ok\n" : "quitting\n");
         socket->disconnectFromServer();
       });
     }
   });
+}
+
+bool SingleInstance::Reopen() {
+  if (is_quitting_())
+    return false;
+  // A burst of requests (from a script, or another program) shows the window
+  // once; requests during the pause after a show are merged into one more show
+  // at its end, so that none is lost.
+  if (reopen_pending_)
+    return true;
+  if (reopens_.Allow(RateLimit::Clock::now())) {
+    reopen_();
+    return true;
+  }
+  reopen_pending_ = true;
+  QTimer::singleShot(kReopenIntervalMs, this, [this] {
+    reopen_pending_ = false;
+    if (!is_quitting_() && reopens_.Allow(RateLimit::Clock::now()))
+      reopen_();
+  });
+  return true;
 }
 
 bool SingleInstance::AskToReopen(int timeout_ms) {

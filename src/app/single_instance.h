@@ -4,7 +4,8 @@
 // ("<cache>.lock", flock) until the engine has shut down, and listens for later
 // starts: on the session bus under the name org.lumio.Lumio, object /org/lumio/Lumio,
 // method org.freedesktop.Application.Activate; without a session bus, on the socket
-// $XDG_RUNTIME_DIR/lumio.socket (one line "reopen" in, "ok" or "quitting" out).
+// $XDG_RUNTIME_DIR/lumio.socket (one line "reopen" in, "ok" or "quitting" out; at
+// most a few connections at a time, each closed after about a second).
 //
 // A later start finds the lock taken, asks the first to reopen and ends, having
 // touched neither the engine nor its cache. While the first is quitting it answers
@@ -21,6 +22,8 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+
+#include "native/rate_limit.h"
 
 class QLocalServer;
 
@@ -42,9 +45,12 @@ class SingleInstance : public QObject {
   ~SingleInstance() override;
 
   // Becomes the first instance or hands over to it; waits while the one running is
-  // quitting. |on_reopen| answers later starts, from the message loop: true when
-  // it reopened the program, false when the program is quitting.
-  Claim ClaimOrHandOver(std::function<bool()> on_reopen);
+  // quitting. Later starts are answered from the message loop: "quitting" while
+  // |is_quitting| says so, else |reopen| shows the program, at most once per
+  // kReopenIntervalMs however many starts ask (the rest are merged into one).
+  Claim ClaimOrHandOver(std::function<bool()> is_quitting, std::function<void()> reopen);
+
+  static constexpr int kReopenIntervalMs = 500;
 
  private:
   bool TryLock();
@@ -55,6 +61,8 @@ class SingleInstance : public QObject {
   bool AskOverBus(int timeout_ms);
   bool AskOverSocket(int timeout_ms);
   void ListenOnSocket();
+  // A later start's request: false when quitting.
+  bool Reopen();
 
   const QString lock_path_;
   const QString socket_path_;  // empty without a runtime folder
@@ -62,7 +70,11 @@ class SingleInstance : public QObject {
   int lock_fd_ = -1;
   bool bus_name_owned_ = false;
   QLocalServer* server_ = nullptr;  // a child of this object
-  std::function<bool()> on_reopen_;
+  int connections_ = 0;             // open connections of the socket
+  std::function<bool()> is_quitting_;
+  std::function<void()> reopen_;
+  RateLimit reopens_;
+  bool reopen_pending_ = false;
 };
 
 #endif  // SRC_APP_SINGLE_INSTANCE_H_

@@ -160,9 +160,9 @@ class BeforeDownloadCallback {
  public:
   virtual ~BeforeDownloadCallback() = default;
   // Lets the download go ahead into |download_path| (a full file path; empty for
-  // the suggested name in the engine's download folder). With |show_dialog| the
-  // engine first shows its save dialog, starting there; cancelling the dialog
-  // cancels the download.
+  // the suggested name, made a bare safe file name, in the user's download
+  // folder). With |show_dialog| the engine first shows its save dialog, in the
+  // download folder with that name; cancelling the dialog cancels the download.
   virtual void Continue(const std::string& download_path, bool show_dialog) = 0;
 };
 

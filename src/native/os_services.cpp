@@ -8,7 +8,9 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QUrl>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -20,6 +22,7 @@
 #include "native/host_name.h"
 #include "native/idle_time.h"
 #include "native/locale.h"
+#include "native/rate_limit.h"
 #include "native/x11_idle.h"
 
 namespace {
@@ -119,6 +122,18 @@ void OSOpenExternalBrowser(const std::string& url) {
   const QUrl qurl(ToQString(url), QUrl::StrictMode);
   if (!qurl.isValid())
     return;
+  // Every launch starts a program (a browser, a mail program) on the desktop: a
+  // few at once, then about one a second, whatever a page keeps asking for.
+  static RateLimit launches(3, std::chrono::seconds(1));
+  static bool dropping = false;
+  if (!launches.Allow(RateLimit::Clock::now())) {
+    if (!dropping)
+      std::fprintf(stderr,
+                   "lumio-app: addresses asked to open too often; dropping some\n");
+    dropping = true;
+    return;
+  }
+  dropping = false;
   // Outside a Flatpak or Snap sandbox (where Qt asks the desktop portal), Qt runs the
   // first of xdg-open, $DEFAULT_BROWSER / $BROWSER, and a few known browsers that it
   // finds on $PATH; xdg-open then asks the desktop for the scheme's handler.

@@ -13,7 +13,9 @@
 QString ToQString(const std::string& text);
 
 // Hands |url| to the desktop's default handler when IsExternalBrowserUrl allows it
-// and Qt reads it as a valid URL; anything else opens nothing.
+// and Qt reads it as a valid URL; anything else opens nothing. Three launches at
+// once, then about one a second: the rest are dropped, with a line on standard
+// error when dropping starts (the one state kept here).
 void OSOpenExternalBrowser(const std::string& url);
 
 // Milliseconds since the user's last input; 0 when no source answers.

@@ -220,6 +220,128 @@ def test_quitting_with_the_save_dialog_open_ends_cleanly(downloading_app, deskto
     assert files_under(app.tmp) == [] and files_under(app.user.home) == []
 
 
+class DownloadServer:
+    """A loopback server whose every answer is a download: |size| bytes of "x",
+    written in small pieces; |sent| counts the bytes the program has taken."""
+
+    def __init__(self, size):
+        import http.server
+        import threading
+        self.sent = 0
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Disposition", "attachment")
+                self.send_header("Content-Length", str(size))
+                self.end_headers()
+                piece = b"x" * 65536
+                left = size
+                try:
+                    while left:
+                        n = min(left, len(piece))
+                        self.wfile.write(piece[:n])
+                        server.sent += n
+                        left -= n
+                except OSError:
+                    pass
+
+            def log_message(self, *args):
+                pass
+
+        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self._server.daemon_threads = True
+        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self._server.server_address[1], path)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._server.shutdown()
+        self._server.server_close()
+
+
+def disk_bytes(*folders):
+    """What the files under |folders| take on disk."""
+    total = 0
+    for folder in folders:
+        for d, _, names in os.walk(folder):
+            for name in names:
+                try:
+                    total += os.lstat(os.path.join(d, name)).st_blocks * 512
+                except FileNotFoundError:
+                    pass
+    return total
+
+
+def test_a_name_that_climbs_is_offered_bare_in_the_download_folder(downloading_app, desktop):
+    app = downloading_app
+    downloads = os.path.join(app.user.home, "Downloads")
+    os.makedirs(downloads)
+    # Where the name leads from the download folder.
+    autostart = os.path.join(app.user.root, ".config", "autostart")
+    os.makedirs(autostart)
+    with DownloadServer(1000) as server:
+        start_download(app, server.url("/..%2f..%2f.config%2fautostart%2fevil.desktop"), "")
+        save_dialog(desktop)
+        desktop.x(["xdotool", "key", "Return"])
+        ls.wait_for(lambda: files_under(downloads) == ["evil.desktop"] and
+                    os.path.getsize(os.path.join(downloads, "evil.desktop")) == 1000, 20,
+                    what=lambda: "evil.desktop in the download folder (have %r, and %r "
+                    "in autostart)" % (files_under(downloads), files_under(autostart)))
+    assert files_under(autostart) == []
+
+
+# A page starts six large downloads at once and nobody answers: one dialog shows,
+# a few wait, the rest are refused, and next to nothing is fetched meanwhile.
+def test_downloads_wait_unfetched_one_dialog_at_a_time(downloading_app, desktop):
+    app = downloading_app
+    downloads = os.path.join(app.user.home, "Downloads")
+    os.makedirs(downloads)
+    size = 256 << 20
+    with DownloadServer(size) as server:
+        for i in range(6):
+            start_download(app, server.url("/big%d.bin" % i), "")
+        save_dialog(desktop)
+        stored = lambda: disk_bytes(app.tmp, app.user.root)  # noqa: E731
+        # What the engine fetched before it handed the downloads over (at full
+        # loopback speed) stays, paused; nothing more comes while nobody answers.
+        stored_at_start, sent_at_start = stored(), server.sent
+        assert stored_at_start < (128 << 20)
+        ls.holds_for(lambda: len(desktop.window_by_name("^Save File$")) == 1 and
+                     stored() - stored_at_start < (8 << 20) and
+                     server.sent - sent_at_start < (32 << 20), 3.0,
+                     what="one dialog and nothing more fetched")
+
+        # Four are asked about in turn; the last two were refused.
+        asked = 1
+        desktop.x(["xdotool", "key", "Escape"])
+        while True:
+            try:
+                save_dialog(desktop)
+            except ls.SessionError:
+                break
+            asked += 1
+            desktop.x(["xdotool", "key", "Escape"])
+        assert asked == 4
+        ls.wait_for(lambda: files_under(app.tmp) == [], 10,
+                    what=lambda: "what was fetched to go (%r)" % files_under(app.tmp))
+
+        # An answered one runs in full.
+        start_download(app, server.url("/wanted.bin"), "")
+        save_dialog(desktop)
+        desktop.x(["xdotool", "key", "Return"])
+        ls.wait_for(lambda: files_under(downloads) == ["wanted.bin"] and
+                    os.path.getsize(os.path.join(downloads, "wanted.bin")) == size, 60,
+                    what=lambda: "the whole file (have %r)" % files_under(downloads))
+
+
 # -- context menu --
 
 PLACES = """(function () {

@@ -183,3 +183,28 @@ def test_open_external_browser_hands_only_web_and_mail_urls_to_the_desktop(launc
     # The refused ones were asked for first; any call they made would be here by now.
     ls.holds_for(lambda: len(ls.opened(log)) == 2, 1.0, what="two calls of xdg-open and no more")
     assert sorted(ls.opened(log)) == sorted([[web], [mail]])
+
+
+def test_a_flood_of_addresses_opens_a_few_and_mail_attachments_none(launch, desktop):
+    bin_dir, log = ls.fake_opener(desktop.root)
+    app = launch(env={"PATH": bin_dir + ":" + desktop.base_env()["PATH"]})
+    app.wait_page_ready()
+    ok(app, "OrbitOSOpenExternalBrowser", url="mailto:a@example.com?attach=/etc/passwd")
+    ok(app, "OrbitOSOpenExternalBrowser", url="mailto:a@example.com?%41ttachment=/etc/passwd")
+    start = time.monotonic()
+    # Forty requests in one task, as a page's loop sends them.
+    app.devtools.evaluate("""(function () {
+      for (var i = 0; i < 40; ++i)
+        window.cefQuery({request: JSON.stringify({command: 'OrbitOSOpenExternalBrowser',
+                                                  url: 'https://example.com/' + i})});
+      return true;
+    })()""")
+    assert "success" in command(app, "OrbitAppGetInfo")  # answered after the forty
+    elapsed = time.monotonic() - start
+    ls.wait_for(lambda: len(ls.opened(log)) >= 3, 10, what="the first launches")
+    ls.holds_for(lambda: len(ls.opened(log)) <= 3 + int(elapsed) + 2, 1.0,
+                 what="a few launches, not forty")
+    urls = [url for url, in ls.opened(log)]
+    assert {"https://example.com/%d" % i for i in range(3)} <= set(urls), urls
+    assert all(url.startswith("https://example.com/") for url in urls), urls
+    assert app.log_tail(1000).count("addresses asked to open too often") == 1

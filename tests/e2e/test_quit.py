@@ -4,9 +4,11 @@ Each quit that is not hurried waits out its grace period of about 5 s, so the
 cases share tests where they read well together.
 """
 
+import errno
 import json
 import os
 import signal
+import socket
 import time
 
 import pytest
@@ -214,3 +216,75 @@ def test_a_second_start_reopens_the_first_and_a_killed_first_leaves_no_trace(
     fourth = launch(user=user, env=env)
     assert fourth.wait_exit(20) == 0, fourth.log_tail()
     third.expect_alive()
+
+
+def open_fds(pid):
+    return len(os.listdir("/proc/%d/fd" % pid))
+
+
+def ask_over_socket(path, line):
+    """Sends |line| as a later start does; the answer, "" when there was none."""
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+        s.settimeout(5)
+        s.connect(path)
+        s.sendall(line)
+        try:
+            return s.makefile("rb").readline().decode().strip()
+        except OSError:
+            return ""
+
+
+# Another program of the user holds connections open and floods reopen requests:
+# the program keeps its descriptors and still answers later starts.
+def test_the_instance_socket_bounds_idle_connections_and_still_answers(launch, desktop):
+    user = ls.UserDirs(os.path.join(desktop.root, "shared-user"))
+    env = {"DBUS_SESSION_BUS_ADDRESS": None}
+    first = launch(user=user, env=env)
+    first.wait_page_ready()
+    assert first.handshake().get("success") is not None
+    first.main_window()
+    path = os.path.join(user.runtime, "lumio.socket")
+    before = open_fds(first.pid)
+
+    idle = []
+    try:
+        for _ in range(300):
+            s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            idle.append(s)
+            s.setblocking(False)
+            # While the listening queue is full, until the program takes from it.
+            ls.wait_for(lambda: s.connect_ex(path) in (0, errno.EISCONN), 10,
+                        what="a connection to the socket")
+        ls.wait_for(lambda: first.alive() and open_fds(first.pid) <= before + 12, 10,
+                    what=lambda: "the program to hold a few connections (%d descriptors, "
+                    "%d before)" % (open_fds(first.pid), before))
+
+        def all_closed():
+            for s in idle:
+                try:
+                    if s.recv(1) != b"":
+                        return False
+                except BlockingIOError:
+                    return False
+                except OSError:
+                    pass
+            return True
+        ls.wait_for(all_closed, 15, what="the program to drop every idle connection")
+    finally:
+        for s in idle:
+            s.close()
+    first.expect_alive()
+
+    # A real later start still reaches it.
+    first.wait_state("focused")
+    desktop.x(["xdotool", "key", "ctrl+w"])
+    first.wait_state("hidden")
+    second = launch(user=user, env=env)
+    assert second.wait_exit(20) == 0, second.log_tail()
+    first.wait_state("focused")
+    first.expect_alive()
+
+    # A burst of requests is answered in full (and shows the window once).
+    assert [ask_over_socket(path, b"reopen\n") for _ in range(200)] == ["ok"] * 200
+    first.expect_alive()
+    assert ask_over_socket(path, b"x" * 100 + b"\n") == ""

@@ -59,4 +59,26 @@ TEST(ExternalUrlTest, InvalidUrlsOpenNothing) {
   }
 }
 
+// Mail programs attach files that some header fields name; a page must not have
+// the user send local files away.
+TEST(ExternalUrlTest, MailWithFieldsBeyondAMessagesOpensNothing) {
+  for (const char* url :
+       {"mailto:a@example.com?to=b@example.com&cc=c@example.com&bcc=d@example.com",
+        "mailto:?subject=Q%26A&body=line%0D%0Aline&In-Reply-To=%3Cid@x%3E",
+        "mailto:a@example.com?", "mailto:a@example.com?subject=&&body=x"}) {
+    EXPECT_TRUE(IsExternalBrowserUrl(url)) << url;
+  }
+  for (const char* url :
+       {"mailto:a@example.com?attach=/home/u/.ssh/id_rsa",
+        "mailto:a@example.com?subject=x&attachment=file:///etc/passwd",
+        "mailto:?ATTACH=~/.gnupg/secring.gpg", "mailto:?AtTaChMeNt=x",
+        "mailto:?%61ttach=/etc/passwd", "mailto:?att%41ch=/etc/passwd",
+        "mailto:?%2561ttach=/etc/passwd", "mailto:?attach",
+        "mailto:?body=x&attach%3D=/etc/passwd", "mailto:?file=/etc/passwd",
+        "mailto:?x-attach=/etc/passwd", "mailto:a@example.com%3Fattach=/etc/passwd",
+        "mailto:a@example.com%26attach=/etc/passwd"}) {
+    EXPECT_FALSE(IsExternalBrowserUrl(url)) << url;
+  }
+}
+
 }  // namespace
