@@ -210,10 +210,12 @@
     }
 
     // A frame of another origin cannot reach this world; it posts its address
-    // instead. Believed only from a real web origin, for an address of that
-    // origin, and once per load of that frame: a frame cannot navigate faster
-    // than it loads. Loads of frames deeper down are not seen here, so they may
-    // report once a second at most. Page listeners never see these messages.
+    // instead. Passed on only from a web origin for an address of that origin
+    // (or from a data: frame for a data: address), and once per load of that
+    // frame: a frame cannot navigate faster than it loads. Loads of frames deeper
+    // down are not seen here, so they may report once a second at most. The
+    // browser believes an address only for a load it saw a frame make. Page
+    // listeners never see these messages.
     var lastReport = new WeakMap();  // frame window -> time of its last report
     document.addEventListener('load', function (event) {
       var target = event.target;
@@ -236,8 +238,9 @@
       var url = data.lumioFrameAddress;
       var parsed;
       try { parsed = new URL(url); } catch (e) { return; }
-      if (!source || (parsed.protocol !== 'http:' && parsed.protocol !== 'https:') ||
-          parsed.origin !== event.origin) {
+      // A data: frame has the opaque origin "null", as its address has.
+      var web = parsed.protocol === 'http:' || parsed.protocol === 'https:';
+      if (!source || (!web && parsed.protocol !== 'data:') || parsed.origin !== event.origin) {
         return;
       }
       var now = performance.now();

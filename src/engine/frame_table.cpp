@@ -125,7 +125,13 @@ bool IsRelayedAddressBelievable(bool top_is_local,
   if (!top_is_local)
     return false;
   URLParts parts;
-  if (!ParseURL(url, parts) || (parts.scheme != "http" && parts.scheme != "https"))
+  if (!ParseURL(url, parts))
+    return false;
+  // An opaque document (a data: frame) vouches only for a data: address; the
+  // browser believes it only for a load that it saw that frame make.
+  if (parts.scheme == "data")
+    return sender_origin == "null";
+  if (parts.scheme != "http" && parts.scheme != "https")
     return false;
   const std::string origin = URLOrigin(url);
   return origin != "null" && origin == sender_origin;

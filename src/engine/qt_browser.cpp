@@ -811,7 +811,9 @@ void QtBrowser::OnFrameAddress(const std::string& url,
   if (!IsRelayedAddressBelievable(IsLocalSchemeURL(frames_->main_frame()->GetURL()),
                                   sender_origin, url))
     return;
-  const auto load = std::find(sub_frame_loads_.begin(), sub_frame_loads_.end(), url);
+  // As the engine wrote the address it went to.
+  const std::string loaded = UrlText(QUrl(QString::fromStdString(url)));
+  const auto load = std::find(sub_frame_loads_.begin(), sub_frame_loads_.end(), loaded);
   if (load == sub_frame_loads_.end())
     return;
   sub_frame_loads_.erase(load);

@@ -201,9 +201,12 @@ TEST(RelayedAddressTest, OnlyRealWebOriginsForTheirOwnAddresses) {
                                                  "https://example.com/"));
   // The top document is not the program's own.
   EXPECT_FALSE(engine::IsRelayedAddressBelievable(false, sender, sender + "/page"));
-  // Opaque senders match each other's "null" but prove nothing.
+  // An opaque sender may speak only for a data: address (the browser then checks
+  // that a frame really loaded it).
   EXPECT_FALSE(engine::IsRelayedAddressBelievable(true, "null", "javascript:alert(1)//"));
-  EXPECT_FALSE(engine::IsRelayedAddressBelievable(true, "null", "data:text/html,x"));
+  EXPECT_FALSE(engine::IsRelayedAddressBelievable(true, "null", "http://a/"));
+  EXPECT_TRUE(engine::IsRelayedAddressBelievable(true, "null", "data:text/html,x"));
+  EXPECT_FALSE(engine::IsRelayedAddressBelievable(true, "http://a", "data:text/html,x"));
   EXPECT_FALSE(
       engine::IsRelayedAddressBelievable(true, "app://lumio", "app://lumio/forged"));
   // Another origin than the sender's.
