@@ -189,6 +189,10 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   std::weak_ptr<QtBrowser> weak = browser;
   QObject::connect(
       page, &QWebEnginePage::urlChanged, page, [weak, page](const QUrl& url) {
+        // Qt reports an empty address in the middle of a popup's first load; it is
+        // no address to tell of.
+        if (url.isEmpty())
+          return;
         // QUrl re-encodes some characters (a backslash becomes %5C), so the address is
         // taken from the document itself when it is the same one; an error page or a
         // page without a renderer keeps the address the engine reported.
