@@ -52,6 +52,9 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
                                       bool user_gesture,
                                       const engine::PopupFeatures& features,
                                       engine::WindowInfo& window_info) {
+  // A popup whose address is refused would stay an empty window.
+  if (RefusesNavigationTo(target_url))
+    return true;
   if (disposition != engine::WindowOpenDisposition::kNewPopup) {
     OSOpenExternalBrowser(target_url);
     return true;

@@ -153,3 +153,15 @@ def test_opening_a_popup_reports_its_address_and_no_empty_one(shown_app):
     app.wait_event(ADDRESS, lambda e: e["payload"] == {"url": url + "#end"}, after=count)
     addresses = [e["payload"] for e in app.events()[count:] if e["name"] == ADDRESS]
     assert {"url": ""} not in addresses, addresses
+
+
+def test_a_popup_of_a_local_file_gets_no_window(shown_app, desktop):
+    app = shown_app
+    main = app.main_window()
+    open_popup(app, "local", url="file:///etc/passwd")
+    # A popup opened after it shows that the first has been dealt with.
+    open_popup(app, "after")
+    after = ls.wait_for(lambda: desktop.window_by_name("^Lumio E2E Popup$"), 15,
+                        what="the second popup's window")
+    ls.holds_for(lambda: sorted(app.windows()) == sorted([main] + after), 1.0,
+                 what="no window beside the main one and the second popup")
