@@ -52,8 +52,9 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
                                       bool user_gesture,
                                       const engine::PopupFeatures& features,
                                       engine::WindowInfo& window_info) {
-  // A popup whose address is refused would stay an empty window.
-  if (RefusesNavigationTo(target_url))
+  // A quitting program opens no more windows: the quit closes only those it
+  // found. A popup whose address is refused would stay an empty window.
+  if (IsCloseAllFlagSet() || RefusesNavigationTo(target_url))
     return true;
   if (disposition != engine::WindowOpenDisposition::kNewPopup) {
     OSOpenExternalBrowser(target_url);
@@ -116,6 +117,9 @@ void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& b
     window->activateWindow();
   }
   OrbitClient::OnAfterCreated(browser);
+  // Whatever comes into being after the quit closed every browser closes too.
+  if (IsCloseAllFlagSet())
+    browser->GetHost()->CloseBrowser(false);
 }
 
 bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser) {

@@ -165,6 +165,26 @@ def test_quit_now_during_the_grace_period_and_a_start_meanwhile(launch, desktop)
     second.main_window()
 
 
+# Run by a popup's page: asked whether it may close, it opens another popup.
+OPENS_WHEN_ASKED = """window.addEventListener('beforeunload', function () {
+  window.open('popup.html', 'late' + Math.random(), 'width=200,height=150');
+}); true"""
+
+
+def test_quit_ends_when_a_popup_opens_popups_as_it_closes(shown_app):
+    app = shown_app
+    app.devtools.evaluate("window.__popup = window.open('popup.html', 'opener', "
+                          "'width=300,height=200'); true")
+    ls.wait_for(lambda: len(app.windows()) >= 2, 15, what="the popup's window")
+    app.devtools.wait_js("window.__popup.document.readyState === 'complete'", 10)
+    app.devtools.evaluate("window.__popup.eval(%s)" % json.dumps(OPENS_WHEN_ASKED))
+    app.close_devtools()
+    os.kill(app.pid, signal.SIGTERM)
+    # A popup opened after the browsers were asked to close would keep it alive.
+    assert app.wait_exit(GRACE_S + 20) == 0, "%r windows left; %s" % (
+        len(app.windows()) if app.alive() else 0, app.log_tail())
+
+
 def net_wm_state(desktop, wid):
     return desktop.x(["xprop", "-id", str(wid), "_NET_WM_STATE"]).stdout
 
