@@ -123,6 +123,39 @@ def test_ctrl_q_quits_even_when_the_page_asks_to_stay(shown_app, desktop):
         assert_closed_once_and_exited(app, server)
 
 
+def test_quit_while_a_popup_asks_whether_to_leave_ends_cleanly(shown_app, desktop):
+    app = shown_app
+    main = app.main_window()
+    with ls.LocalWebServer() as server:
+        install_reporter(app, server, asks_to_stay=True)
+        app.assert_typing_reaches_page()
+        app.devtools.evaluate("window.__popup = window.open('popup.html', 'stay', "
+                              "'width=300,height=200'); true")
+        popup = ls.wait_for(lambda: [w for w in app.windows() if w != main], 15,
+                            what="the popup's window")[0]
+        app.devtools.wait_js("window.__popup.document.readyState === 'complete'", 10)
+        app.devtools.evaluate("""window.__popup.addEventListener('beforeunload', function (e) {
+            e.preventDefault(); e.returnValue = 'unsaved'; }); true""")
+        # A click gives the popup's page the user activation that lets it ask.
+        x, y, w, h = desktop.geometry(popup)
+        desktop.x(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"])
+        app.devtools.wait_js("window.__popup.navigator.userActivation.hasBeenActive", 10)
+        question = "^Leave page\\?$"
+        desktop.close_window(popup)
+        ls.wait_for(lambda: desktop.window_by_name(question), 10,
+                    what="the question whether to leave the popup's page")
+        # Staying keeps the popup; closing it again asks again.
+        desktop.x(["xdotool", "key", "Escape"])
+        ls.wait_for(lambda: not desktop.window_by_name(question), 10, what="the answer")
+        assert popup in app.windows()
+        desktop.close_window(popup)
+        ls.wait_for(lambda: desktop.window_by_name(question), 10, what="the question again")
+        app.close_devtools()
+        # The quit closes the popup, and its window with the question in it.
+        os.kill(app.pid, signal.SIGTERM)
+        assert app.wait_exit(GRACE_S + 25) == 0, app.log_tail()
+
+
 def test_quit_now_during_the_grace_period_and_a_start_meanwhile(launch, desktop):
     user = ls.UserDirs(os.path.join(desktop.root, "shared-user"))
     first = launch(user=user)
