@@ -39,6 +39,8 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(desktop-file-utils)
   # Self-signed certificates for the https test servers.
   packages+=(openssl)
+  # strace, which holds the program at a chosen system call in a test.
+  packages+=(strace)
 fi
 
 missing=()

@@ -113,6 +113,10 @@ void OrbitClient::OnBeforeClose(const std::shared_ptr<engine::Browser>& browser)
   }
 }
 
+bool OrbitClient::RefusesNavigationTo(const std::string& url) {
+  return IsFileURL(url);
+}
+
 bool OrbitClient::OnBeforeBrowse(const std::shared_ptr<engine::Browser>& browser,
                                  const std::shared_ptr<engine::Frame>& frame,
                                  const engine::Request& request,
@@ -120,7 +124,7 @@ bool OrbitClient::OnBeforeBrowse(const std::shared_ptr<engine::Browser>& browser
   // Local files are not the pages' business, whichever frame asks and however
   // (a link, a script, a redirect, a file dropped on the page). The navigation
   // never happens, so the router keeps the page's queries.
-  if (IsFileURL(request.GetURL()))
+  if (RefusesNavigationTo(request.GetURL()))
     return true;
   if (router_)
     router_->OnBeforeBrowse(browser, frame);

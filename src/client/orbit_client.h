@@ -19,6 +19,7 @@
 #define SRC_CLIENT_ORBIT_CLIENT_H_
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/client.h"
@@ -45,6 +46,9 @@ class OrbitClient : public engine::Client,
     return browser_list_;
   }
   const std::shared_ptr<engine::MessageRouter>& router() const { return router_; }
+
+  // Whether OnBeforeBrowse refuses every navigation to |url|, whichever frame asks.
+  static bool RefusesNavigationTo(const std::string& url);
 
   // Client
   std::shared_ptr<engine::ContextMenuHandler> GetContextMenuHandler() override;

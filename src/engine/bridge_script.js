@@ -22,9 +22,11 @@
 // Every document announces itself with a random key and the origin the engine
 // gave it; the browser keeps its queries apart from every other document's.
 //
-// The engine gives no scripts to about:blank documents. When a frame of ours
-// loads one, this script starts itself and the page's stub in it: |bridgeSource|
-// is the text of the function that encloses this script, |pageSource| the stub's.
+// The engine gives about:blank documents their scripts only after their first
+// turn, too late for the page's own load handlers. When a frame of ours loads one,
+// this script starts itself and the page's stub in it: |bridgeSource| is the text
+// of the function that encloses this script, |pageSource| the stub's. The copies
+// the engine runs later find them there and step aside.
 (function () {
   'use strict';
   if (Object.prototype.hasOwnProperty.call(window, '__lumioDocumentKey')) return;
@@ -321,6 +323,7 @@
     var element = event.relatedTarget;
     if (port || !(element instanceof Element)) return;
     event.stopImmediatePropagation();
+    event.preventDefault();  // tells the stub that its port is taken
     port = element;
     // Records "q<id>:<1 or 0 for persistent>:<length>:<request>", "c<id>:" and
     // "n<id>:0:<length>:<request>" (a cross-origin request, see page_script.js).

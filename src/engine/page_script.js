@@ -122,9 +122,13 @@
       at = end;
     }
   }]);
+  // The bridge takes the port by cancelling the event. An about:blank document gets
+  // this script twice (see bridge_script.js); the bridge serves the first port
+  // only, so the second copy leaves the first one's functions in place.
   var init = createObject(null);
   init.relatedTarget = port;
-  apply(dispatch, document, [new MouseEvent('lumio-bridge-port', init)]);
+  init.cancelable = true;
+  if (apply(dispatch, document, [new MouseEvent('lumio-bridge-port', init)])) return;
 
   window.cefQuery = function (options) {
     var request = options && typeof options === 'object' ? options.request : undefined;

@@ -192,6 +192,10 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   std::weak_ptr<QtBrowser> weak = browser;
   QObject::connect(
       page, &QWebEnginePage::urlChanged, page, [weak, page](const QUrl& url) {
+        // Qt reports an empty address in the middle of a popup's first load; it is
+        // no address to tell of.
+        if (url.isEmpty())
+          return;
         // QUrl re-encodes some characters (a backslash becomes %5C), so the address is
         // taken from the document itself when it is the same one; an error page or a
         // page without a renderer keeps the address the engine reported.
@@ -499,6 +503,8 @@ void QtBrowser::SetWindowVisibility(bool visible) {
 void QtBrowser::CloseBrowser(bool force_close) {
   if (closed_ || !page_)
     return;
+  // A new request to close puts the question again, so that a quit can decide it.
+  DismissLeaveQuestion();
   // A page without a renderer cannot be asked.
   if (force_close || renderer_gone_) {
     OnCloseRequested(/*run_unload_handlers=*/false);
@@ -533,17 +539,46 @@ void QtBrowser::OnCloseAnswer(int question, bool page_asks_to_stay) {
     bool leave = false;
     auto handler = client_->GetJSDialogHandler();
     if (!handler || !handler->OnBeforeUnloadDialog(shared_from_this(), leave)) {
-      const auto choice = QMessageBox::question(
-          view_->window(), QStringLiteral("Leave page?"),
-          QStringLiteral("Changes you made may not be saved."),
-          QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::Cancel),
-          QMessageBox::Cancel);
-      leave = choice == QMessageBox::Yes;
+      AskWhetherToLeave();
+      return;
     }
-    if (!leave || closed_)
+    if (!leave)
       return;
   }
   OnCloseRequested(/*run_unload_handlers=*/true);
+}
+
+void QtBrowser::AskWhetherToLeave() {
+  // Window-modal and answered through a signal, not a nested event loop: the
+  // window may go while the question is open (a quit closes it), and the box,
+  // its child, goes with it.
+  auto* box = new QMessageBox(
+      QMessageBox::Question, QStringLiteral("Leave page?"),
+      QStringLiteral("Changes you made may not be saved."),
+      QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::Cancel),
+      view_->window());
+  box->setDefaultButton(QMessageBox::Cancel);
+  leave_question_ = box;
+  std::weak_ptr<QtBrowser> weak = shared_from_this();
+  QObject::connect(box, &QDialog::finished, box, [weak, box](int) {
+    box->deleteLater();
+    auto self = weak.lock();
+    if (!self || self->leave_question_ != box)
+      return;  // dismissed
+    self->leave_question_ = nullptr;
+    if (box->standardButton(box->clickedButton()) == QMessageBox::Yes)
+      self->OnCloseRequested(/*run_unload_handlers=*/true);
+  });
+  box->open();
+}
+
+void QtBrowser::DismissLeaveQuestion() {
+  QPointer<QMessageBox> box = leave_question_;
+  leave_question_ = nullptr;
+  if (box) {
+    box->hide();
+    box->deleteLater();
+  }
 }
 
 void* QtBrowser::GetWindowHandle() {
@@ -553,6 +588,7 @@ void* QtBrowser::GetWindowHandle() {
 void QtBrowser::OnCloseRequested(bool run_unload_handlers) {
   if (closed_ || unloading_)
     return;
+  DismissLeaveQuestion();  // the page goes (or stays) without it
   std::shared_ptr<QtBrowser> self = shared_from_this();
   if (auto handler = client_->GetLifeSpanHandler()) {
     if (handler->DoClose(self))
@@ -600,6 +636,7 @@ void QtBrowser::Destroy() {
     handler->OnBeforeClose(self);
   closed_ = true;
   bridge_ = nullptr;
+  DismissLeaveQuestion();
   if (view_) {
     view_->hide();
     view_->setParent(nullptr);

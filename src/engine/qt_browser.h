@@ -20,6 +20,7 @@
 #include "engine/client.h"
 #include "engine/frame_table.h"
 
+class QMessageBox;
 class QWebChannel;
 class QWebEngineNewWindowRequest;
 class QWebEngineProfile;
@@ -181,6 +182,10 @@ class QtBrowser : public Browser,
   void SendAnswersNow();
   // The page's answer to the question that CloseBrowser put to it.
   void OnCloseAnswer(int question, bool page_asks_to_stay);
+  // The page asks to stay: the user decides, in a box on the browser's window.
+  void AskWhetherToLeave();
+  // Closes that box, if open, as if it had never been asked.
+  void DismissLeaveQuestion();
   // The page agreed to close (or was forced to): the client decides.
   void OnCloseRequested(bool run_unload_handlers);
   // The page's unload handlers have run (or could not): the window goes.
@@ -221,6 +226,8 @@ class QtBrowser : public Browser,
   int close_question_ = 0;   // the close question awaiting an answer, or 0
   int close_questions_ = 0;  // close questions put so far
   bool unloading_ = false;   // the page's unload handlers are running
+  // The user's question, open until answered or dismissed.
+  QPointer<QMessageBox> leave_question_;
   bool closed_ = false;
 };
 

@@ -16,6 +16,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kEntryGroup[] = "[Desktop Entry]";
+// Written false by desktops' startup-application settings when the user unticks an
+// entry; the session then starts nothing for it.
+constexpr char kEnabledKey[] = "X-GNOME-Autostart-enabled";
 // Names tried for a new entry: lumio.desktop, lumio-2.desktop, ...
 constexpr int kMaxEntryNames = 100;
 
@@ -141,9 +144,43 @@ std::string ResolveProgram(const std::string& name, const std::string& search_pa
 
 // The canonical path of the program |entry| would start; "" for none.
 std::string StartedProgram(const DesktopEntry& entry, const std::string& search_path) {
-  if (entry.hidden)
+  if (entry.hidden || !entry.enabled)
     return {};
   return ResolveProgram(ExecProgram(entry.exec), search_path);
+}
+
+// The key of a "key=value" line, without the spaces around it; "" for other lines.
+std::string KeyOf(const std::string& line) {
+  const size_t equals = line.find('=');
+  return equals == std::string::npos ? std::string() : TrimSpaces(line.substr(0, equals));
+}
+
+// |text| with the enabled key of its "[Desktop Entry]" group set to true, and every
+// other line as the user or the desktop wrote it.
+std::string EnabledEntryText(const std::string& text) {
+  std::string out;
+  bool in_group = false;
+  size_t begin = 0;
+  while (begin < text.size()) {
+    size_t end = text.find('\n', begin);
+    if (end == std::string::npos)
+      end = text.size();
+    std::string line = text.substr(begin, end - begin);
+    const bool carriage_return = !line.empty() && line.back() == '\r';
+    if (carriage_return)
+      line.pop_back();
+    if (!line.empty() && line[0] == '[')
+      in_group = line == kEntryGroup;
+    else if (in_group && KeyOf(line) == kEnabledKey)
+      line = std::string(kEnabledKey) + "=true";
+    out += line;
+    if (carriage_return)
+      out += '\r';
+    if (end < text.size())
+      out += '\n';
+    begin = end + 1;
+  }
+  return out;
 }
 
 std::vector<std::string> EntryFiles(const std::string& directory) {
@@ -259,6 +296,8 @@ DesktopEntry ParseDesktopEntry(const std::string& text) {
       entry.exec = UnescapeStringValue(trimmed);
     else if (key == "Hidden")
       entry.hidden = TrimSpaces(trimmed) == "true" || TrimSpaces(trimmed) == "1";
+    else if (key == kEnabledKey)
+      entry.enabled = !(TrimSpaces(trimmed) == "false" || TrimSpaces(trimmed) == "0");
   }
   return entry;
 }
@@ -325,6 +364,16 @@ bool RegisterLoginItem(const std::string& directory,
     return false;
   if (!FindLoginItem(directory, self, search_path).empty())
     return true;
+  // An entry of this program that the user disabled is enabled again where it is,
+  // with the rest of it as they left it.
+  for (const std::string& path : EntryFiles(directory)) {
+    const std::string text = ReadFile(path);
+    DesktopEntry entry = ParseDesktopEntry(text);
+    entry.enabled = true;
+    if (StartedProgram(entry, search_path) == self)
+      return WriteFileAtomically(path, EnabledEntryText(text)) &&
+             !FindLoginItem(directory, self, search_path).empty();
+  }
   std::error_code error;
   fs::create_directories(directory, error);
   if (error)

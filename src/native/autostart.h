@@ -3,7 +3,9 @@
 // Paths come in as arguments, so that tests can use any folder.
 //
 // An entry counts for |program| when it is a "*.desktop" file of the folder that is
-// not Hidden=true and whose Exec names |program| itself: the first argument of Exec,
+// neither Hidden=true nor disabled (X-GNOME-Autostart-enabled=false, which desktops'
+// startup-application settings write when the user unticks it) and whose Exec
+// names |program| itself: the first argument of Exec,
 // a bare name looked up in |search_path| (as $PATH), resolved to its canonical path,
 // equals the canonical path of |program|. An entry left by a copy that was moved or
 // deleted names a path that resolves elsewhere or not at all, and does not count.
@@ -21,6 +23,7 @@ std::string AutostartDirectory(const std::string& config_home);
 struct DesktopEntry {
   std::string exec;
   bool hidden = false;
+  bool enabled = true;  // X-GNOME-Autostart-enabled
 };
 DesktopEntry ParseDesktopEntry(const std::string& text);
 
@@ -39,11 +42,12 @@ std::string FindLoginItem(const std::string& directory,
                           const std::string& search_path);
 
 // Adds an entry for |program| unless one counts already, creating the folder when
-// needed. The entry is "lumio.desktop", or "lumio-2.desktop" and on when that name
-// holds an entry that starts another program; an entry there that would start
-// nothing (hidden, or naming a program that is gone) is replaced. The file appears
-// complete or not at all: it is written beside, then renamed. False when nothing
-// counts afterwards.
+// needed. An entry for |program| that is only disabled is enabled where it is, the
+// rest of its text kept. Otherwise the new entry is "lumio.desktop", or
+// "lumio-2.desktop" and on when that name holds an entry that starts another
+// program; an entry there that would start nothing (hidden, disabled, or naming a
+// program that is gone) is replaced. The file appears complete or not at all: it
+// is written beside, then renamed. False when nothing counts afterwards.
 bool RegisterLoginItem(const std::string& directory,
                        const std::string& program,
                        const std::string& search_path);

@@ -53,6 +53,10 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
                                       bool user_gesture,
                                       const engine::PopupFeatures& features,
                                       engine::WindowInfo& window_info) {
+  // A quitting program opens no more windows: the quit closes only those it
+  // found. A popup whose address is refused would stay an empty window.
+  if (IsCloseAllFlagSet() || RefusesNavigationTo(target_url))
+    return true;
   // The app's own documents open windows and the user's browser as they like; any
   // other document (a page of the web in a frame, or shown in a window) only when
   // the user asked for it, as a browser would let it.
@@ -122,6 +126,9 @@ void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& b
     window->activateWindow();
   }
   OrbitClient::OnAfterCreated(browser);
+  // Whatever comes into being after the quit closed every browser closes too.
+  if (IsCloseAllFlagSet())
+    browser->GetHost()->CloseBrowser(false);
 }
 
 bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser) {

@@ -157,6 +157,9 @@ ENGINE_FETCH_FN = r"""
     return open.apply(this, arguments);
   };
   win.fetch = win.eval('(' + engineSource + ')')(seen.engine);
+  // The frame's bridge took the port of the frame's own copy of the script; this
+  // copy's is taken here instead, or it would leave the first copy in place.
+  win.document.addEventListener('lumio-bridge-port', e => e.preventDefault(), {once: true});
   win.eval(pageScript);
   const texts = [];
   for (const name of ['data.json', 'data.json', 'notes.txt']) {

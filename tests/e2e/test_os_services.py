@@ -98,6 +98,21 @@ def test_entries_of_other_copies_or_hidden_ones_do_not_count(app):
     assert desktop_files(app) == ["hidden.desktop"]
 
 
+def test_an_entry_the_user_disabled_does_not_count_until_registered_again(app):
+    program = os.path.realpath(app.app_path)
+    os.makedirs(autostart_dir(app))
+    entry = os.path.join(autostart_dir(app), "lumio.desktop")
+    with open(entry, "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Lumio\nExec=%s\n"
+                "X-GNOME-Autostart-enabled=false\n" % program)
+    assert registered(app) is False
+    ok(app, "OrbitOSRegisterStartupApp")
+    assert registered(app) is True
+    assert desktop_files(app) == ["lumio.desktop"]
+    with open(entry) as f:
+        assert "X-GNOME-Autostart-enabled=false" not in f.read()
+
+
 def test_entry_quotes_a_path_with_spaces_quotes_and_dollars(desktop):
     root = os.path.join(desktop.root, "it's \"odd\" $HOME 100%")
     os.makedirs(root)

@@ -5,6 +5,7 @@ import json
 import lumio_session as ls
 
 WILL_CLOSE = "OrbitBrowserWillClose"
+ADDRESS = "OrbitBrowserOnAddressChange"
 
 
 def prepare(app, name, features):
@@ -136,3 +137,31 @@ def test_quit_now_closes_popups_too_and_exits_zero(shown_app):
     popup_window(app, main)
     app.devtools.evaluate("window.cefQuery({request: '{\"command\":\"OrbitAppQuitNow\"}'}); true")
     assert app.proc.wait(20) == 0, app.log_tail()
+
+
+def test_opening_a_popup_reports_its_address_and_no_empty_one(shown_app):
+    app = shown_app
+    main = app.main_window()
+    prepare(app, "addr", ["center"])
+    count = len(app.events())
+    open_popup(app, "addr")
+    popup_window(app, main)
+    url = ls.APP_ORIGIN + "popup.html"
+    app.wait_event(ADDRESS, lambda e: e["payload"] == {"url": url}, after=count)
+    # An address change of the popup's own marks the end of those its opening made.
+    app.devtools.evaluate("window.__popup.location.hash = 'end'; true")
+    app.wait_event(ADDRESS, lambda e: e["payload"] == {"url": url + "#end"}, after=count)
+    addresses = [e["payload"] for e in app.events()[count:] if e["name"] == ADDRESS]
+    assert {"url": ""} not in addresses, addresses
+
+
+def test_a_popup_of_a_local_file_gets_no_window(shown_app, desktop):
+    app = shown_app
+    main = app.main_window()
+    open_popup(app, "local", url="file:///etc/passwd")
+    # A popup opened after it shows that the first has been dealt with.
+    open_popup(app, "after")
+    after = ls.wait_for(lambda: desktop.window_by_name("^Lumio E2E Popup$"), 15,
+                        what="the second popup's window")
+    ls.holds_for(lambda: sorted(app.windows()) == sorted([main] + after), 1.0,
+                 what="no window beside the main one and the second popup")

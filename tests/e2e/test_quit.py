@@ -125,6 +125,39 @@ def test_ctrl_q_quits_even_when_the_page_asks_to_stay(shown_app, desktop):
         assert_closed_once_and_exited(app, server)
 
 
+def test_quit_while_a_popup_asks_whether_to_leave_ends_cleanly(shown_app, desktop):
+    app = shown_app
+    main = app.main_window()
+    with ls.LocalWebServer() as server:
+        install_reporter(app, server, asks_to_stay=True)
+        app.assert_typing_reaches_page()
+        app.devtools.evaluate("window.__popup = window.open('popup.html', 'stay', "
+                              "'width=300,height=200'); true")
+        popup = ls.wait_for(lambda: [w for w in app.windows() if w != main], 15,
+                            what="the popup's window")[0]
+        app.devtools.wait_js("window.__popup.document.readyState === 'complete'", 10)
+        app.devtools.evaluate("""window.__popup.addEventListener('beforeunload', function (e) {
+            e.preventDefault(); e.returnValue = 'unsaved'; }); true""")
+        # A click gives the popup's page the user activation that lets it ask.
+        x, y, w, h = desktop.geometry(popup)
+        desktop.x(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"])
+        app.devtools.wait_js("window.__popup.navigator.userActivation.hasBeenActive", 10)
+        question = "^Leave page\\?$"
+        desktop.close_window(popup)
+        ls.wait_for(lambda: desktop.window_by_name(question), 10,
+                    what="the question whether to leave the popup's page")
+        # Staying keeps the popup; closing it again asks again.
+        desktop.x(["xdotool", "key", "Escape"])
+        ls.wait_for(lambda: not desktop.window_by_name(question), 10, what="the answer")
+        assert popup in app.windows()
+        desktop.close_window(popup)
+        ls.wait_for(lambda: desktop.window_by_name(question), 10, what="the question again")
+        app.close_devtools()
+        # The quit closes the popup, and its window with the question in it.
+        os.kill(app.pid, signal.SIGTERM)
+        assert app.wait_exit(GRACE_S + 25) == 0, app.log_tail()
+
+
 def test_quit_now_during_the_grace_period_and_a_start_meanwhile(launch, desktop):
     user = ls.UserDirs(os.path.join(desktop.root, "shared-user"))
     first = launch(user=user)
@@ -165,6 +198,26 @@ def test_quit_now_during_the_grace_period_and_a_start_meanwhile(launch, desktop)
     second.wait_page_ready(timeout=30)
     assert second.handshake().get("success") is not None
     second.main_window()
+
+
+# Run by a popup's page: asked whether it may close, it opens another popup.
+OPENS_WHEN_ASKED = """window.addEventListener('beforeunload', function () {
+  window.open('popup.html', 'late' + Math.random(), 'width=200,height=150');
+}); true"""
+
+
+def test_quit_ends_when_a_popup_opens_popups_as_it_closes(shown_app):
+    app = shown_app
+    app.devtools.evaluate("window.__popup = window.open('popup.html', 'opener', "
+                          "'width=300,height=200'); true")
+    ls.wait_for(lambda: len(app.windows()) >= 2, 15, what="the popup's window")
+    app.devtools.wait_js("window.__popup.document.readyState === 'complete'", 10)
+    app.devtools.evaluate("window.__popup.eval(%s)" % json.dumps(OPENS_WHEN_ASKED))
+    app.close_devtools()
+    os.kill(app.pid, signal.SIGTERM)
+    # A popup opened after the browsers were asked to close would keep it alive.
+    assert app.wait_exit(GRACE_S + 20) == 0, "%r windows left; %s" % (
+        len(app.windows()) if app.alive() else 0, app.log_tail())
 
 
 def net_wm_state(desktop, wid):

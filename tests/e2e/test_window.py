@@ -1,6 +1,10 @@
 """The main window as the user handles it, and the events the page gets."""
 
 import json
+import os
+import shutil
+import signal
+import subprocess
 import uuid
 
 import pytest
@@ -248,3 +252,57 @@ def test_address_event_from_a_frame_of_another_origin(shown_app):
     forged = lambda: [e for e in app.events(ADDRESS)
                       if e["payload"] == {"url": "app://lumio/forged"}]
     ls.holds_for(lambda: not forged(), 1.0, what="no forged address event")
+
+
+def tracer_of(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("TracerPid:"):
+                return int(line.split()[1])
+    return 0
+
+
+def test_a_save_of_the_place_with_the_lock_taken_in_its_midst_does_not_freeze(
+        shown_app, desktop):
+    app = shown_app
+    wid = app.main_window()
+    # A first save makes the settings' folder.
+    x, y = desktop.geometry(wid)[:2]
+    desktop.move_window(wid, x + 20, y + 20)
+    ls.wait_for(lambda: os.path.exists(app.user.settings_file), 10, what="a first save")
+    lock = app.user.settings_file + ".lock"
+    log = os.path.join(app.root, "strace.log")
+    if shutil.which("strace") is None:
+        pytest.skip("strace is in the --test package set; this host lacks it")
+    # strace stops the program as soon as it first lets go of the settings lock in a
+    # save; another process takes the lock then, and the program goes on.
+    tracer = subprocess.Popen(
+        ["strace", "-f", "-qq", "-o", log, "-P", lock, "-e", "trace=unlink,unlinkat",
+         "-e", "inject=unlink,unlinkat:signal=SIGSTOP:when=1", "-p", str(app.pid)],
+        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        ls.wait_for(lambda: tracer_of(app.pid) == tracer.pid or tracer.poll() is not None,
+                    10, what="strace to attach")
+        if tracer.poll() is not None:
+            pytest.skip("strace cannot trace here (exit status %s)" % tracer.returncode)
+        x, y = desktop.geometry(wid)[:2]
+        desktop.move_window(wid, x + 40, y + 30)
+
+        def stopped():
+            with open(log) as f:
+                return "stopped by SIGSTOP" in f.read()
+        ls.wait_for(stopped, 10, what="a save of the window's place to let go of the lock")
+        os.mkdir(lock)  # taken, for good: it cannot be removed as stale either
+        os.kill(app.pid, signal.SIGCONT)
+        try:
+            answer = app.handshake()
+        except Exception as e:  # DevTools itself waits for the frozen program
+            answer = {"error": repr(e)}
+        assert answer.get("success") == HELLO, "the program froze: %r" % answer
+        with open(app.user.settings_file, encoding="utf-8", errors="replace") as f:
+            assert "OrbitMainBrowser" in f.read()
+    finally:
+        tracer.terminate()
+        tracer.wait(10)
+        if os.path.isdir(lock):
+            os.rmdir(lock)

@@ -163,6 +163,29 @@ TEST_F(AutostartTest, HiddenEntryDoesNotCount) {
   EXPECT_EQ(AutostartEntryText(app), ReadWholeFile(autostart_ + "/lumio.desktop"));
 }
 
+TEST_F(AutostartTest, DisabledEntryDoesNotCountAndRegisterEnablesIt) {
+  const std::string app = MakeProgram("bin/lumio-app");
+  // What the desktop's startup-applications settings write when the user unticks
+  // the program.
+  WriteEntry("lumio.desktop", Entry(app, "X-GNOME-Autostart-enabled=false\n"));
+  EXPECT_EQ("", Find(app));
+  WriteEntry("lumio.desktop", Entry(app, "X-GNOME-Autostart-enabled = false \r\n"));
+  EXPECT_EQ("", Find(app));
+  WriteEntry("lumio.desktop", Entry(app, "X-GNOME-Autostart-enabled=true\n"));
+  EXPECT_EQ(autostart_ + "/lumio.desktop", Find(app));
+  fs::remove(autostart_ + "/lumio.desktop");
+
+  // Registering enables the entry where it is and keeps the rest of it.
+  const std::string mine =
+      Entry(app + " --quiet", "X-GNOME-Autostart-enabled=false\r\nComment=mine\n");
+  WriteEntry("mine.desktop", mine);
+  ASSERT_TRUE(RegisterLoginItem(autostart_, app, ""));
+  EXPECT_EQ(std::vector<std::string>{"mine.desktop"}, Names());
+  EXPECT_EQ(Entry(app + " --quiet", "X-GNOME-Autostart-enabled=true\r\nComment=mine\n"),
+            ReadWholeFile(autostart_ + "/mine.desktop"));
+  EXPECT_EQ(autostart_ + "/mine.desktop", Find(app));
+}
+
 TEST_F(AutostartTest, OnlyTheExecOfDesktopEntryFilesCounts) {
   const std::string app = MakeProgram("bin/lumio-app");
   WriteEntry("lumio.desktop.bak", Entry(app));
