@@ -29,7 +29,7 @@
 // The longest request taken, in bytes of UTF-8: 10 MiB. Every request is carried
 // and parsed on the UI thread, at about 12 ms per MiB in all (bench/RESULTS.md), so
 // this caps the pause at about a tenth of a second. The page's cefQuery
-// (engine/page_script.js) refuses longer ones before they leave the page, with the
+// (engine/qt/page_script.js) refuses longer ones before they leave the page, with the
 // same answer; this check stands for requests that come by another way.
 inline constexpr size_t kMaxBridgeRequestBytes = 10 * 1024 * 1024;
 

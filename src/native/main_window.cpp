@@ -74,7 +74,7 @@ void CreateMainWindow() {
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
   // Web security stays on for every document; the app's own documents call
-  // other origins through the program (engine/qt_program_request.h).
+  // other origins through the program (engine/qt/qt_program_request.h).
 
   auto* window = new BrowserWindow();
   window->setWindowTitle(QStringLiteral("Lumio"));

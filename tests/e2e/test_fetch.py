@@ -139,7 +139,7 @@ def test_other_addresses_go_to_the_engines_own_fetch(app):
         "rejected": ["TypeError", "Failed to fetch", True]}
 
 
-PAGE_SCRIPT = os.path.join(os.path.dirname(os.path.dirname(ls.HERE)), "src", "engine",
+PAGE_SCRIPT = os.path.join(os.path.dirname(os.path.dirname(ls.HERE)), "src", "engine", "qt",
                            "page_script.js")
 
 # Runs the injected script again in a fresh frame whose engine fetch is |engine|

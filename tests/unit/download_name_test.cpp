@@ -1,5 +1,5 @@
 // The name a download is offered under, from names that pages and servers choose.
-#include "engine/download_name.h"
+#include "engine/qt/download_name.h"
 
 #include <gtest/gtest.h>
 

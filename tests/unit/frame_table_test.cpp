@@ -1,5 +1,5 @@
 // The documents of a page and their queries: keys, router ids, ends and bounds.
-#include "engine/frame_table.h"
+#include "engine/qt/frame_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/user_agent.h"
+#include "engine/qt/user_agent.h"
 
 #include <gtest/gtest.h>
 

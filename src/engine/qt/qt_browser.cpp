@@ -1,4 +1,4 @@
-#include "engine/qt_browser.h"
+#include "engine/qt/qt_browser.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,9 +20,9 @@
 #include <QWebEngineView>
 
 #include "engine/message_router.h"
-#include "engine/qt_program_request.h"
-#include "engine/qt_request_interceptor.h"
-#include "engine/qt_view.h"
+#include "engine/qt/qt_program_request.h"
+#include "engine/qt/qt_request_interceptor.h"
+#include "engine/qt/qt_view.h"
 #include "engine/url_parts.h"
 
 namespace engine {

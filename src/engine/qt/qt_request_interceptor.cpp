@@ -1,10 +1,10 @@
-#include "engine/qt_request_interceptor.h"
+#include "engine/qt/qt_request_interceptor.h"
 
 #include <QWebEngineUrlRequestInfo>
 
 #include "engine/engine.h"
-#include "engine/page_frame.h"
-#include "engine/qt_browser.h"
+#include "engine/qt/page_frame.h"
+#include "engine/qt/qt_browser.h"
 #include "engine/url_parts.h"
 
 namespace engine {

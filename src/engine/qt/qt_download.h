@@ -1,7 +1,7 @@
 // Downloads: the profile hands each one here; the client of the browser whose
 // page started it decides, and the engine's save dialog asks the user where to.
-#ifndef SRC_ENGINE_QT_DOWNLOAD_H_
-#define SRC_ENGINE_QT_DOWNLOAD_H_
+#ifndef SRC_ENGINE_QT_QT_DOWNLOAD_H_
+#define SRC_ENGINE_QT_QT_DOWNLOAD_H_
 
 class QWebEngineDownloadRequest;
 
@@ -25,4 +25,4 @@ void HandleDownloadRequest(QWebEngineDownloadRequest* download);
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_QT_DOWNLOAD_H_
+#endif  // SRC_ENGINE_QT_QT_DOWNLOAD_H_

@@ -9,8 +9,8 @@
 // value]], "body": base64 or null}. The answer is JSON text too: {"status",
 // "statusText", "url", "headers": [[name, value]], "body": base64}. Only http and
 // https addresses are fetched; requests carry none of the engine's cookies.
-#ifndef SRC_ENGINE_QT_PROGRAM_REQUEST_H_
-#define SRC_ENGINE_QT_PROGRAM_REQUEST_H_
+#ifndef SRC_ENGINE_QT_QT_PROGRAM_REQUEST_H_
+#define SRC_ENGINE_QT_QT_PROGRAM_REQUEST_H_
 
 #include <QObject>
 #include <QString>
@@ -30,4 +30,4 @@ void StartProgramRequest(const QString& description,
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_QT_PROGRAM_REQUEST_H_
+#endif  // SRC_ENGINE_QT_QT_PROGRAM_REQUEST_H_

@@ -1,4 +1,4 @@
-#include "engine/qt_program_request.h"
+#include "engine/qt/qt_program_request.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 // The user-agent string the program sends: the engine's default with the program's
 // product token in place of the engine's own.
-#ifndef SRC_ENGINE_USER_AGENT_H_
-#define SRC_ENGINE_USER_AGENT_H_
+#ifndef SRC_ENGINE_QT_USER_AGENT_H_
+#define SRC_ENGINE_QT_USER_AGENT_H_
 
 #include <string>
 
@@ -14,4 +14,4 @@
 std::string UserAgentWithProduct(const std::string& default_user_agent,
                                  const std::string& product);
 
-#endif  // SRC_ENGINE_USER_AGENT_H_
+#endif  // SRC_ENGINE_QT_USER_AGENT_H_

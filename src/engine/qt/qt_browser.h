@@ -1,7 +1,7 @@
 // The Qt WebEngine backend of Browser, BrowserHost and Frame: one QWebEnginePage
 // shown in one QWebEngineView, with a QWebChannel that carries the page's queries.
-#ifndef SRC_ENGINE_QT_BROWSER_H_
-#define SRC_ENGINE_QT_BROWSER_H_
+#ifndef SRC_ENGINE_QT_QT_BROWSER_H_
+#define SRC_ENGINE_QT_QT_BROWSER_H_
 
 #include <QJsonArray>
 #include <QObject>
@@ -18,7 +18,7 @@
 
 #include "engine/browser.h"
 #include "engine/client.h"
-#include "engine/frame_table.h"
+#include "engine/qt/frame_table.h"
 
 class QMessageBox;
 class QWebChannel;
@@ -233,4 +233,4 @@ class QtBrowser : public Browser,
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_QT_BROWSER_H_
+#endif  // SRC_ENGINE_QT_QT_BROWSER_H_

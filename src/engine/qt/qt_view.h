@@ -1,7 +1,7 @@
 // The view that shows a browser's page: asks the client before the engine's
 // context menu appears and before a drag may enter.
-#ifndef SRC_ENGINE_QT_VIEW_H_
-#define SRC_ENGINE_QT_VIEW_H_
+#ifndef SRC_ENGINE_QT_QT_VIEW_H_
+#define SRC_ENGINE_QT_QT_VIEW_H_
 
 #include <QWebEngineView>
 #include <memory>
@@ -27,4 +27,4 @@ class QtView : public QWebEngineView {
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_QT_VIEW_H_
+#endif  // SRC_ENGINE_QT_QT_VIEW_H_

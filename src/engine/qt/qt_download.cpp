@@ -1,4 +1,4 @@
-#include "engine/qt_download.h"
+#include "engine/qt/qt_download.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,8 +14,8 @@
 #include <deque>
 #include <optional>
 
-#include "engine/download_name.h"
-#include "engine/qt_browser.h"
+#include "engine/qt/download_name.h"
+#include "engine/qt/qt_browser.h"
 
 namespace engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/qt_scheme_handler.h"
+#include "engine/qt/qt_scheme_handler.h"
 
 #include <QBuffer>
 #include <QWebEngineUrlRequestJob>

@@ -1,4 +1,4 @@
-#include "engine/page_frame.h"
+#include "engine/qt/page_frame.h"
 
 namespace engine {
 

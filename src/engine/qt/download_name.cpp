@@ -1,4 +1,4 @@
-#include "engine/download_name.h"
+#include "engine/qt/download_name.h"
 
 namespace engine {
 namespace {

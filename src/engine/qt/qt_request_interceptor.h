@@ -4,8 +4,8 @@
 // Qt 6 calls a page's interceptor on the UI thread (Qt 5 used the IO thread), for
 // the requests of all the page's frames, navigations and redirects included;
 // workers' requests belong to no page and pass unseen.
-#ifndef SRC_ENGINE_QT_REQUEST_INTERCEPTOR_H_
-#define SRC_ENGINE_QT_REQUEST_INTERCEPTOR_H_
+#ifndef SRC_ENGINE_QT_QT_REQUEST_INTERCEPTOR_H_
+#define SRC_ENGINE_QT_QT_REQUEST_INTERCEPTOR_H_
 
 #include <QWebEngineUrlRequestInterceptor>
 #include <memory>
@@ -28,4 +28,4 @@ class QtRequestInterceptor : public QWebEngineUrlRequestInterceptor {
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_QT_REQUEST_INTERCEPTOR_H_
+#endif  // SRC_ENGINE_QT_QT_REQUEST_INTERCEPTOR_H_

@@ -18,8 +18,8 @@
 // kMaxDocuments documents and kMaxQueries open queries at once.
 //
 // UI thread only.
-#ifndef SRC_ENGINE_FRAME_TABLE_H_
-#define SRC_ENGINE_FRAME_TABLE_H_
+#ifndef SRC_ENGINE_QT_FRAME_TABLE_H_
+#define SRC_ENGINE_QT_FRAME_TABLE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/page_frame.h"
+#include "engine/qt/page_frame.h"
 
 namespace engine {
 
@@ -114,4 +114,4 @@ bool IsRelayedAddressBelievable(bool top_is_local,
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_FRAME_TABLE_H_
+#endif  // SRC_ENGINE_QT_FRAME_TABLE_H_

@@ -1,7 +1,7 @@
 // The file name a download may be offered under, whatever name the page or the
 // server suggested.
-#ifndef SRC_ENGINE_DOWNLOAD_NAME_H_
-#define SRC_ENGINE_DOWNLOAD_NAME_H_
+#ifndef SRC_ENGINE_QT_DOWNLOAD_NAME_H_
+#define SRC_ENGINE_QT_DOWNLOAD_NAME_H_
 
 #include <string>
 
@@ -16,4 +16,4 @@ std::string SafeDownloadName(const std::string& suggested);
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_DOWNLOAD_NAME_H_
+#endif  // SRC_ENGINE_QT_DOWNLOAD_NAME_H_

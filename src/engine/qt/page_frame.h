@@ -3,8 +3,8 @@
 // the browser that runs scripts in it is held weakly, so a frame kept past its
 // browser's close (by a command, a pending query) runs nothing instead of
 // touching a freed browser.
-#ifndef SRC_ENGINE_PAGE_FRAME_H_
-#define SRC_ENGINE_PAGE_FRAME_H_
+#ifndef SRC_ENGINE_QT_PAGE_FRAME_H_
+#define SRC_ENGINE_QT_PAGE_FRAME_H_
 
 #include <memory>
 #include <string>
@@ -55,4 +55,4 @@ class PageFrame : public Frame {
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_PAGE_FRAME_H_
+#endif  // SRC_ENGINE_QT_PAGE_FRAME_H_

@@ -1,4 +1,4 @@
-#include "engine/frame_table.h"
+#include "engine/qt/frame_table.h"
 
 #include "engine/url_parts.h"
 

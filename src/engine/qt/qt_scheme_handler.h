@@ -1,6 +1,6 @@
 // Serves a custom scheme from the program's SchemeHandlerFactory objects.
-#ifndef SRC_ENGINE_QT_SCHEME_HANDLER_H_
-#define SRC_ENGINE_QT_SCHEME_HANDLER_H_
+#ifndef SRC_ENGINE_QT_QT_SCHEME_HANDLER_H_
+#define SRC_ENGINE_QT_QT_SCHEME_HANDLER_H_
 
 #include <QWebEngineUrlSchemeHandler>
 #include <map>
@@ -33,4 +33,4 @@ class QtSchemeHandler : public QWebEngineUrlSchemeHandler {
 
 }  // namespace engine
 
-#endif  // SRC_ENGINE_QT_SCHEME_HANDLER_H_
+#endif  // SRC_ENGINE_QT_QT_SCHEME_HANDLER_H_

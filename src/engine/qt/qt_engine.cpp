@@ -19,13 +19,13 @@
 #include <filesystem>
 #include <map>
 
-#include "engine/bridge_script.h"
+#include "engine/qt/bridge_script.h"
 #include "engine/engine.h"
-#include "engine/page_script.h"
-#include "engine/qt_browser.h"
-#include "engine/qt_download.h"
-#include "engine/qt_scheme_handler.h"
-#include "engine/user_agent.h"
+#include "engine/qt/page_script.h"
+#include "engine/qt/qt_browser.h"
+#include "engine/qt/qt_download.h"
+#include "engine/qt/qt_scheme_handler.h"
+#include "engine/qt/user_agent.h"
 
 // Exported by libQt6WebEngineCore: the main function of the engine's secondary
 // processes (renderer, GPU, utility), as QtWebEngineProcess calls it.

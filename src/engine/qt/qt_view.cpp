@@ -1,4 +1,4 @@
-#include "engine/qt_view.h"
+#include "engine/qt/qt_view.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -6,7 +6,7 @@
 #include <QMimeData>
 #include <QWebEngineContextMenuRequest>
 
-#include "engine/qt_browser.h"
+#include "engine/qt/qt_browser.h"
 
 namespace engine {
 namespace {
