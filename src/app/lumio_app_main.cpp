@@ -14,6 +14,7 @@
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "bridge/bridge_router.h"
+#include "bridge/page_event.h"
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/data_paths.h"
@@ -77,6 +78,10 @@ int main(int argc, char** argv) {
   // From here on a signal quits in order; until here it simply ends the process.
   CatchTerminationSignals();
 
+  // Page events go to the main page for as long as there is one.
+  MainPageEventSink page_events;
+  SetPageEventSink(&page_events);
+
   engine::Initialize(settings, app);
 
   // A missing or broken pack leaves the archive empty: the program runs on, and
@@ -116,6 +121,7 @@ int main(int argc, char** argv) {
   TrayIconListenerDestroy();
   CloseAllBrowsers();
   engine::Shutdown();
+  SetPageEventSink(nullptr);
   // The cache is closed: another lumio-app may have it now.
   instance.reset();
   application.reset();

@@ -22,7 +22,7 @@ std::shared_ptr<engine::BrowserProcessHandler> OrbitApp::GetBrowserProcessHandle
 }
 
 void OrbitApp::OnContextInitialized() {
-  TrayIconListenerCreate();
+  TrayIconListenerCreate(&AppReopen);
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
   CreateMainWindow();

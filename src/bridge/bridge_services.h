@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "native/window_state.h"
+#include "bridge/main_window_state.h"
 
 // The main window.
 class WindowService {

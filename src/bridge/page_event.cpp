@@ -3,7 +3,6 @@
 #include <rapidjson/document.h>
 
 #include "bridge/json_to_text.h"
-#include "native/browser_operations.h"
 
 std::string PageEventText(const std::string& name, const rapidjson::Value& payload) {
   // The guard makes the call a no-op, not a script error, before the page has
@@ -16,6 +15,18 @@ std::string PageEventText(const std::string& name, const rapidjson::Value& paylo
   return text;
 }
 
+namespace {
+
+// Set once at start-up and read only on the UI thread.
+PageEventSink* g_sink = nullptr;
+
+}  // namespace
+
+void SetPageEventSink(PageEventSink* sink) {
+  g_sink = sink;
+}
+
 void SendPageEvent(const std::string& name, const rapidjson::Value& payload) {
-  RunShellScript(PageEventText(name, payload));
+  if (g_sink)
+    g_sink->RunPageEventScript(PageEventText(name, payload));
 }

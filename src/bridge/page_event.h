@@ -15,7 +15,21 @@
 // event name is letters only). No semicolon, no line break.
 std::string PageEventText(const std::string& name, const rapidjson::Value& payload);
 
-// Runs the event's script in the main browser's main frame.
+// Where page events go: the program's main page. The bridge knows nothing of
+// windows or browsers; the program hands it a sink at start-up.
+class PageEventSink {
+ public:
+  virtual ~PageEventSink() = default;
+  // Runs |script| (a PageEventText) where the page hears it, or drops it.
+  virtual void RunPageEventScript(const std::string& script) = 0;
+};
+
+// The sink SendPageEvent delivers to; null (the default) drops every event. The
+// sink must outlive its use here: the program sets it before the first browser
+// exists and clears it after the last has gone.
+void SetPageEventSink(PageEventSink* sink);
+
+// Delivers one event through the sink.
 void SendPageEvent(const std::string& name, const rapidjson::Value& payload);
 
 #endif  // SRC_BRIDGE_PAGE_EVENT_H_

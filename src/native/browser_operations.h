@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "bridge/page_event.h"
 #include "engine/browser.h"
 
 // The first browser ever created; empty before it and after the last browser has
@@ -18,6 +19,12 @@ void SetMainBrowser(std::shared_ptr<engine::Browser> browser);
 // Returns false, and runs nothing, when there is no main browser.
 // Runs nothing unless that frame shows the app's own document.
 bool RunShellScript(const std::string& code);
+
+// Page events go to the main page (RunShellScript).
+class MainPageEventSink : public PageEventSink {
+ public:
+  void RunPageEventScript(const std::string& script) override { RunShellScript(script); }
+};
 
 // Asks every open browser to close, in creation order. Does something only once
 // per main window: the close-all flag stays set until ResetCloseAllFlag.

@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-#include "app/app_quit.h"
 #include "bridge/page_event.h"
 #include "native/badge.h"
 #include "native/desktop_notifications.h"
@@ -84,7 +83,8 @@ QIcon TrayImage(const std::optional<std::string>& badge) {
 
 class OBTrayIconListener : public QObject {
  public:
-  OBTrayIconListener() : notifications_([] { AppReopen(); }) {
+  explicit OBTrayIconListener(std::function<void()> reopen)
+      : reopen_(std::move(reopen)), notifications_(reopen_) {
     icon_.setIcon(TrayImage(std::nullopt));
     icon_.setToolTip(QGuiApplication::applicationDisplayName());
     // The menu goes in before the icon is shown: a panel reads which menu an item
@@ -94,10 +94,10 @@ class OBTrayIconListener : public QObject {
     exporter_ =
         menu_.platformMenu() ? TrayMenuExport::kDBusMenu : TrayMenuExport::kWidget;
     connect(&icon_, &QSystemTrayIcon::activated, this,
-            [](QSystemTrayIcon::ActivationReason reason) {
+            [this](QSystemTrayIcon::ActivationReason reason) {
               if (reason == QSystemTrayIcon::Trigger ||
                   reason == QSystemTrayIcon::DoubleClick)
-                AppReopen();
+                reopen_();
             });
     icon_.show();
   }
@@ -137,6 +137,7 @@ class OBTrayIconListener : public QObject {
     SendPageEvent("OrbitTrayIconMenuDidSelect", payload);
   }
 
+  std::function<void()> reopen_;
   // Destroyed after the icon, which refers to it.
   QMenu menu_;
   QSystemTrayIcon icon_;
@@ -172,9 +173,9 @@ std::unique_ptr<TrayService> TrayService::Create() {
   return std::make_unique<DesktopTrayService>();
 }
 
-void TrayIconListenerCreate() {
+void TrayIconListenerCreate(std::function<void()> reopen) {
   if (!g_listener)
-    g_listener = std::make_unique<OBTrayIconListener>();
+    g_listener = std::make_unique<OBTrayIconListener>(std::move(reopen));
 }
 
 void TrayIconListenerDestroy() {

@@ -1,7 +1,7 @@
 // The tray icon: on this desktop it stands in for a dock icon. Its context menu
-// is the page's list, activating it reopens the program (AppReopen in
-// app/app_quit.h), and the unread count of a notification is drawn on it and shown on the
-// launcher icon.
+// is the page's list, activating it (or a delivered notification) reopens the
+// program through the callback it was made with, and the unread count of a notification
+// is drawn on it and shown on the launcher icon.
 //
 // Qt publishes it as a StatusNotifierItem, its menu over com.canonical.dbusmenu,
 // when a StatusNotifierWatcher with a host is on the session bus at the moment the
@@ -16,12 +16,14 @@
 #define SRC_NATIVE_TRAY_ICON_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "bridge/bridge_services.h"
 
-void TrayIconListenerCreate();
+// |reopen| runs when the user activates the icon or a delivered notification.
+void TrayIconListenerCreate(std::function<void()> reopen);
 void TrayIconListenerDestroy();
 
 // Replaces every item of the menu with |items|. Choosing one sends the page

@@ -1,17 +1,5 @@
 #include "native/window_state.h"
 
-std::string MainWindowStateName(int32_t state) {
-  switch (state) {
-    case kMainWindowStateFocused:
-      return "focused";
-    case kMainWindowStateVisible:
-      return "visible";
-    case kMainWindowStateHidden:
-      return "hidden";
-  }
-  return "unknown";
-}
-
 MainWindowState ComputeMainWindowState(bool visible, bool key) {
   if (!visible)
     return kMainWindowStateHidden;

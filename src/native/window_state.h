@@ -1,19 +1,12 @@
-// The main window's state as the page sees it, and the bookkeeping that reports each
-// change of it once.
+// How the main window's state follows from the window, and the bookkeeping that
+// reports each change of it once.
 #ifndef SRC_NATIVE_WINDOW_STATE_H_
 #define SRC_NATIVE_WINDOW_STATE_H_
 
 #include <cstdint>
 #include <string>
 
-enum MainWindowState : int32_t {
-  kMainWindowStateFocused = 1,
-  kMainWindowStateVisible = 2,
-  kMainWindowStateHidden = 3,
-};
-
-// "focused", "visible", "hidden"; "unknown" for any other value.
-std::string MainWindowStateName(int32_t state);
+#include "bridge/main_window_state.h"
 
 // Hidden when not visible; focused when visible and the key (active) window;
 // visible otherwise.
