@@ -12,6 +12,11 @@
 
 namespace engine {
 
+// A view of the window system: a QWidget in the Qt backend. Opaque here, so that
+// no layer takes just any pointer for one; the backend (engine/qt/qt_view.h) and
+// the native layer (native/native_view.h) each convert it in one place.
+class NativeView;
+
 class Client;
 struct ProcessMessage;
 
@@ -48,8 +53,8 @@ class BrowserHost {
   // client's DoClose decides whether the window really closes.
   virtual void CloseBrowser(bool force_close) = 0;
   virtual std::shared_ptr<Client> GetClient() = 0;
-  // The native view that shows the page (a QWidget* in the Qt backend).
-  virtual void* GetWindowHandle() = 0;
+  // The view that shows the page.
+  virtual NativeView* GetWindowHandle() = 0;
 };
 
 class Browser {

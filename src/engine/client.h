@@ -55,7 +55,7 @@ struct PopupFeatures {
 
 // Where and how a browser's view is created.
 struct WindowInfo {
-  void* parent_view = nullptr;  // a QWidget* in the Qt backend
+  NativeView* parent_view = nullptr;
   int x = 0, y = 0, width = 0, height = 0;
 };
 

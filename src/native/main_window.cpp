@@ -1,5 +1,7 @@
 #include "native/main_window.h"
 
+#include "native/native_view.h"
+
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -88,7 +90,7 @@ void CreateMainWindow() {
     PlaceMainWindow(window, FrameExtents{});
 
   engine::WindowInfo window_info;
-  window_info.parent_view = window;
+  window_info.parent_view = ToNativeView(window);
   window_info.width = window->width();
   window_info.height = window->height();
 

@@ -10,6 +10,7 @@
 #include "native/browser_operations.h"
 #include "native/browser_window.h"
 #include "native/main_window.h"
+#include "native/native_view.h"
 #include "native/os_services.h"
 #include "native/prepared_popups.h"
 #include "native/window_delegate.h"
@@ -18,7 +19,7 @@
 namespace {
 
 QWidget* WindowOf(const std::shared_ptr<engine::Browser>& browser) {
-  auto* view = static_cast<QWidget*>(browser->GetHost()->GetWindowHandle());
+  auto* view = ToWidget(browser->GetHost()->GetWindowHandle());
   return view ? view->window() : nullptr;
 }
 
@@ -100,12 +101,12 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
   // The engine makes the popup's view in the hidden popup parent; OnAfterCreated
   // moves it into its own window.
   window_info = engine::WindowInfo();
-  window_info.parent_view = GetPopupParentWindow();
+  window_info.parent_view = ToNativeView(GetPopupParentWindow());
   return false;
 }
 
 void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) {
-  auto* view = static_cast<QWidget*>(browser->GetHost()->GetWindowHandle());
+  auto* view = ToWidget(browser->GetHost()->GetWindowHandle());
   if (view && GetPopupParentWindow() && view->window() == GetPopupParentWindow()) {
     const PopupPlacement placement = PreparedPopups::Instance().pending();
     const Rect content = BottomLeftToTopLeft(placement.content, PrimaryScreenHeight());

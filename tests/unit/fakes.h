@@ -81,7 +81,7 @@ class FakeBrowser : public engine::Browser,
     main_frame_ = std::move(frame);
   }
   void set_client(std::shared_ptr<engine::Client> client) { client_ = std::move(client); }
-  void set_window_handle(void* handle) { window_handle_ = handle; }
+  void set_window_handle(engine::NativeView* handle) { window_handle_ = handle; }
 
   const std::vector<bool>& set_focus_calls() const { return set_focus_calls_; }
   const std::vector<bool>& focus_event_calls() const { return focus_event_calls_; }
@@ -111,7 +111,7 @@ class FakeBrowser : public engine::Browser,
     FakeCallLog().push_back("Host.CloseBrowser:" + std::to_string(identifier_));
   }
   std::shared_ptr<engine::Client> GetClient() override { return client_; }
-  void* GetWindowHandle() override { return window_handle_; }
+  engine::NativeView* GetWindowHandle() override { return window_handle_; }
 
  private:
   static int NextIdentifier() {
@@ -122,7 +122,7 @@ class FakeBrowser : public engine::Browser,
   int identifier_;
   std::shared_ptr<FakeFrame> main_frame_;
   std::shared_ptr<engine::Client> client_;
-  void* window_handle_ = nullptr;
+  engine::NativeView* window_handle_ = nullptr;
   std::vector<bool> set_focus_calls_;
   std::vector<bool> focus_event_calls_;
   std::vector<bool> visibility_calls_;

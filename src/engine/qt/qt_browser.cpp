@@ -139,7 +139,7 @@ std::shared_ptr<QtBrowser> QtBrowser::Create(const WindowInfo& window_info,
 }
 
 void QtBrowser::Attach(const WindowInfo& window_info) {
-  auto* parent = static_cast<QWidget*>(window_info.parent_view);
+  QWidget* parent = ToWidget(window_info.parent_view);
   if (parent) {
     view_->setParent(parent);
     if (parent->layout())
@@ -581,8 +581,8 @@ void QtBrowser::DismissLeaveQuestion() {
   }
 }
 
-void* QtBrowser::GetWindowHandle() {
-  return view_.data();
+NativeView* QtBrowser::GetWindowHandle() {
+  return ToNativeView(view_.data());
 }
 
 void QtBrowser::OnCloseRequested(bool run_unload_handlers) {

@@ -90,7 +90,7 @@ class QtBrowser : public Browser,
                   public DocumentScriptRunner,
                   public std::enable_shared_from_this<QtBrowser> {
  public:
-  // Creates the view inside |window_info.parent_view| (a QWidget*, may be null).
+  // Creates the view inside |window_info.parent_view| (may be null).
   static std::shared_ptr<QtBrowser> Create(const WindowInfo& window_info,
                                            const std::shared_ptr<Client>& client,
                                            const BrowserSettings& settings,
@@ -118,7 +118,7 @@ class QtBrowser : public Browser,
   void SetWindowVisibility(bool visible) override;
   void CloseBrowser(bool force_close) override;
   std::shared_ptr<Client> GetClient() override { return client_; }
-  void* GetWindowHandle() override;
+  NativeView* GetWindowHandle() override;
 
   // DocumentScriptRunner
   void RunScriptInDocument(const std::string& document_key,

@@ -6,7 +6,18 @@
 #include <QWebEngineView>
 #include <memory>
 
+#include "engine/browser.h"
+
 namespace engine {
+
+// The one place where the backend turns its widgets into the engine's opaque
+// views and back (the native layer has its own, native/native_view.h).
+inline QWidget* ToWidget(NativeView* view) {
+  return reinterpret_cast<QWidget*>(view);
+}
+inline NativeView* ToNativeView(QWidget* widget) {
+  return reinterpret_cast<NativeView*>(widget);
+}
 
 class QtBrowser;
 
