@@ -58,6 +58,37 @@ bool ParseURL(const std::string& url, URLParts& parts) {
   return true;
 }
 
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool PercentDecodeOnce(std::string& text) {
+  std::string decoded;
+  bool changed = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+      changed = true;
+    } else {
+      decoded += text[i];
+    }
+  }
+  text = std::move(decoded);
+  return changed;
+}
+
 std::string URLOrigin(const std::string& url) {
   URLParts parts;
   if (!ParseURL(url, parts) || parts.host.empty())

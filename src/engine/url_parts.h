@@ -20,6 +20,10 @@ struct URLParts {
 bool ParseURL(const std::string& url, URLParts& parts);
 
 // "scheme://host[:port]" for standard URLs, "null" for anything else.
+// Decodes one round of %XX escapes in |text| (malformed ones stay as they are);
+// false when there was none.
+bool PercentDecodeOnce(std::string& text);
+
 std::string URLOrigin(const std::string& url);
 
 // |text| with the ASCII letters A-Z in lower case; every other byte (UTF-8 among

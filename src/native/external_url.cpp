@@ -12,34 +12,10 @@ bool IsSchemeChar(char c) {
   return IsAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // |text| with its percent-escapes decoded, repeatedly, so that "%2561ttach" is
 // read as a mail program that decodes twice would read it; lower case.
 std::string DecodedLower(std::string text) {
-  for (int round = 0; round < 4; ++round) {
-    std::string decoded;
-    bool changed = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-        decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-        i += 2;
-        changed = true;
-      } else {
-        decoded += text[i];
-      }
-    }
-    text = std::move(decoded);
-    if (!changed)
-      break;
+  for (int round = 0; round < 4 && engine::PercentDecodeOnce(text); ++round) {
   }
   return engine::AsciiLower(std::move(text));
 }
@@ -51,7 +27,8 @@ std::string DecodedLower(std::string text) {
 bool HasOnlyMessageFields(const std::string& mailto_rest) {
   const size_t question = mailto_rest.find('?');
   // A mail program that decodes before it splits would find fields in the address.
-  if (DecodedLower(mailto_rest.substr(0, question)).find_first_of("?&") != std::string::npos)
+  if (DecodedLower(mailto_rest.substr(0, question)).find_first_of("?&") !=
+      std::string::npos)
     return false;
   if (question == std::string::npos)
     return true;

@@ -61,3 +61,13 @@ TEST(URLPartsTest, OriginOfStandardURLsOnly) {
 }
 
 }  // namespace
+
+TEST(PercentDecodeTest, OneRoundAtATimeAndMalformedEscapesStay) {
+  std::string text = "%252e%2E%2f%zz%4%";
+  EXPECT_TRUE(engine::PercentDecodeOnce(text));
+  EXPECT_EQ(text, "%2e./%zz%4%");
+  EXPECT_TRUE(engine::PercentDecodeOnce(text));
+  EXPECT_EQ(text, "../%zz%4%");
+  EXPECT_FALSE(engine::PercentDecodeOnce(text));
+  EXPECT_EQ(text, "../%zz%4%");
+}

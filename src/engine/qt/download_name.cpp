@@ -1,38 +1,12 @@
 #include "engine/qt/download_name.h"
 
+#include "engine/url_parts.h"
+
 namespace engine {
 namespace {
 
 constexpr size_t kMaxNameBytes = 200;
 constexpr char kFallbackName[] = "download";
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
-// One round of percent-decoding; false when there was nothing to decode.
-bool DecodeOnce(std::string& text) {
-  std::string decoded;
-  bool changed = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-      changed = true;
-    } else {
-      decoded += text[i];
-    }
-  }
-  text = std::move(decoded);
-  return changed;
-}
 
 // U+202A-U+202E and U+2066-U+2069 reorder what the dialog shows ("exe.pdf").
 bool IsBidiControlAt(const std::string& text, size_t i) {
@@ -53,7 +27,7 @@ bool IsUtf8Continuation(char c) {
 std::string SafeDownloadName(const std::string& suggested) {
   std::string name = suggested;
   // Bounded: each round shortens the text.
-  while (DecodeOnce(name)) {
+  while (PercentDecodeOnce(name)) {
   }
   const size_t separator = name.find_last_of("/\\");
   if (separator != std::string::npos)
