@@ -60,8 +60,6 @@ TEST(URLPartsTest, OriginOfStandardURLsOnly) {
   }
 }
 
-}  // namespace
-
 TEST(PercentDecodeTest, OneRoundAtATimeAndMalformedEscapesStay) {
   std::string text = "%252e%2E%2f%zz%4%";
   EXPECT_TRUE(engine::PercentDecodeOnce(text));
@@ -71,3 +69,5 @@ TEST(PercentDecodeTest, OneRoundAtATimeAndMalformedEscapesStay) {
   EXPECT_FALSE(engine::PercentDecodeOnce(text));
   EXPECT_EQ(text, "../%zz%4%");
 }
+
+}  // namespace
