@@ -30,8 +30,8 @@
 // The longest request taken, in bytes of UTF-8: 10 MiB. Every request is carried
 // and parsed on the UI thread, at about 12 ms per MiB in all (bench/RESULTS.md), so
 // this caps the pause at about a tenth of a second. The page's cefQuery
-// (engine/qt/page_script.js) refuses longer ones before they leave the page, with the
-// same answer; this check stands for requests that come by another way.
+// (engine/qt/scripts/query_stub.js) refuses longer ones before they leave the page, with
+// the same answer; this check stands for requests that come by another way.
 inline constexpr size_t kMaxBridgeRequestBytes = protocol::kMaxRequestBytes;
 
 // The origin of the app's own documents: the only ones trusted with the bridge,
