@@ -41,6 +41,8 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(openssl)
   # strace, which holds the program at a chosen system call in a test.
   packages+=(strace)
+  # Node.js, which runs the tests of the injected scripts (tests/scripts/).
+  packages+=(nodejs)
 fi
 
 missing=()

@@ -2,6 +2,8 @@
 
 #include <rapidjson/document.h>
 
+#include "lumio_protocol.h"
+
 AppLifecycle::AppLifecycle(AppShell* shell)
     : shell_(shell), self_(std::make_shared<AppLifecycle*>(this)) {}
 
@@ -11,7 +13,8 @@ void AppLifecycle::Quit() {
   if (state_ == State::kRunning)
     state_ = State::kQuitAnnounced;
   shell_->HideMainWindow();
-  shell_->SendPageEvent("OrbitAppWillQuit", rapidjson::Value(rapidjson::kObjectType));
+  shell_->SendPageEvent(page_event::kOrbitAppWillQuit,
+                        rapidjson::Value(rapidjson::kObjectType));
   // Each quit starts a grace period of its own; the first to end closes the
   // browsers and the others find them closing.
   std::weak_ptr<AppLifecycle*> weak = self_;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include <QMetaObject>
 
@@ -16,6 +17,7 @@
 #include "bridge/bridge_router.h"
 #include "bridge/page_event.h"
 #include "engine/engine.h"
+#include "lumio_protocol.h"
 #include "native/browser_operations.h"
 #include "native/data_paths.h"
 #include "native/os_services.h"
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
   settings.command_line_args_disabled = true;
   settings.log_disabled = true;
   settings.locale = OSGetPreferredLocale();
-  settings.product_version = "Lumio-Mac/0.2.5";
+  settings.product_version = std::string("Lumio-Mac/") + protocol::kVersion;
   settings.cache_path =
       EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
 

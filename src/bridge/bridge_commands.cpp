@@ -7,6 +7,7 @@
 #include "bridge/bridge_router.h"
 #include "bridge/command_arguments.h"
 #include "bridge/page_event.h"
+#include "lumio_protocol.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void AppInitialized(const BridgeServices& s,
   rapidjson::Document reply(rapidjson::kObjectType);
   reply.AddMember("text", "Hello, world!", reply.GetAllocator());
   callback->Success(reply);
-  SendPageEvent("OrbitAppInitializedReply", reply);
+  SendPageEvent(page_event::kOrbitAppInitializedReply, reply);
 }
 
 void AppQuit(const BridgeServices& s, const CommandArguments&, const Callback& callback) {

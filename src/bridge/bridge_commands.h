@@ -4,9 +4,10 @@
 #define SRC_BRIDGE_BRIDGE_COMMANDS_H_
 
 #include "bridge/bridge_services.h"
+#include "lumio_protocol.h"
 
 // The program's version as the page learns it.
-inline constexpr char kAppVersion[] = "0.2.5";
+inline constexpr const char* kAppVersion = protocol::kVersion;
 
 // Fills the bridge command table, in a fixed order, with commands that call
 // |services|; the table keeps them alive. Called once at start-up, after the main

@@ -25,17 +25,18 @@
 
 #include "engine/browser.h"
 #include "engine/message_router.h"
+#include "lumio_protocol.h"
 
 // The longest request taken, in bytes of UTF-8: 10 MiB. Every request is carried
 // and parsed on the UI thread, at about 12 ms per MiB in all (bench/RESULTS.md), so
 // this caps the pause at about a tenth of a second. The page's cefQuery
-// (engine/qt/page_script.js) refuses longer ones before they leave the page, with the
-// same answer; this check stands for requests that come by another way.
-inline constexpr size_t kMaxBridgeRequestBytes = 10 * 1024 * 1024;
+// (engine/qt/scripts/query_stub.js) refuses longer ones before they leave the page, with
+// the same answer; this check stands for requests that come by another way.
+inline constexpr size_t kMaxBridgeRequestBytes = protocol::kMaxRequestBytes;
 
 // The origin of the app's own documents: the only ones trusted with the bridge,
 // page events, the app's prepared popups and requests past the same-origin rules.
-inline constexpr char kAppOrigin[] = "app://lumio";
+inline constexpr const char* kAppOrigin = protocol::kAppOrigin;
 
 // Whether |frame| shows one of the app's own documents.
 bool IsAppDocument(const std::shared_ptr<engine::Frame>& frame);

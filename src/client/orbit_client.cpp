@@ -4,6 +4,7 @@
 
 #include "bridge/bridge_router.h"
 #include "bridge/page_event.h"
+#include "lumio_protocol.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ void OrbitClient::OnBeforeClose(const std::shared_ptr<engine::Browser>& browser)
   payload.AddMember("name",
                     rapidjson::Value(name.c_str(), name.size(), payload.GetAllocator()),
                     payload.GetAllocator());
-  SendPageEvent("OrbitBrowserWillClose", payload);
+  SendPageEvent(page_event::kOrbitBrowserWillClose, payload);
 
   if (browser_list_.empty()) {
     if (router_) {
@@ -202,7 +203,7 @@ void OrbitClient::OnAddressChange(const std::shared_ptr<engine::Browser>& browse
   payload.AddMember("url",
                     rapidjson::Value(url.c_str(), url.size(), payload.GetAllocator()),
                     payload.GetAllocator());
-  SendPageEvent("OrbitBrowserOnAddressChange", payload);
+  SendPageEvent(page_event::kOrbitBrowserOnAddressChange, payload);
 }
 
 bool OrbitClient::OnQuery(

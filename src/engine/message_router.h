@@ -35,13 +35,14 @@
 #include <vector>
 
 #include "engine/browser.h"
+#include "lumio_protocol.h"
 
 namespace engine {
 
 class MessageRouter : public std::enable_shared_from_this<MessageRouter> {
  public:
-  static constexpr int kCanceledErrorCode = -1;
-  static constexpr const char* kCanceledErrorMessage = "The query has been canceled";
+  static constexpr int kCanceledErrorCode = protocol::kCanceledCode;
+  static constexpr const char* kCanceledErrorMessage = protocol::kCanceledMessage;
 
   class Callback {
    public:

@@ -5,8 +5,10 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <string>
 
 #include "engine/engine.h"
+#include "lumio_protocol.h"
 #include "native/browser_operations.h"
 #include "native/browser_window.h"
 #include "native/orbit_client_native.h"
@@ -20,7 +22,7 @@ namespace {
 QPointer<BrowserWindow> g_main_window;
 QWidget* g_popup_parent_window = nullptr;
 
-const char kStartPage[] = "app://lumio/index.html";
+const char kStartPagePath[] = "/index.html";
 const char kFrameAutosaveName[] = "OrbitMainBrowser";
 
 // How long the first show may wait for the window manager to tell the size of its
@@ -101,8 +103,8 @@ void CreateMainWindow() {
   g_popup_parent_window = new QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint);
   g_popup_parent_window->resize(1, 1);
 
-  std::shared_ptr<engine::Browser> browser =
-      engine::CreateBrowserSync(window_info, client, kStartPage, settings);
+  std::shared_ptr<engine::Browser> browser = engine::CreateBrowserSync(
+      window_info, client, std::string(protocol::kAppOrigin) + kStartPagePath, settings);
 
   MainWindowStateTrackerInstance().Reset();
   ResetCloseAllFlag();

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "bridge/page_event.h"
+#include "lumio_protocol.h"
 #include "native/badge.h"
 #include "native/desktop_notifications.h"
 #include "native/launcher_entry.h"
@@ -134,7 +135,7 @@ class OBTrayIconListener : public QObject {
   void DidItemSelect(int32_t id) {
     rapidjson::Document payload(rapidjson::kObjectType);
     payload.AddMember("itemId", id, payload.GetAllocator());
-    SendPageEvent("OrbitTrayIconMenuDidSelect", payload);
+    SendPageEvent(page_event::kOrbitTrayIconMenuDidSelect, payload);
   }
 
   std::function<void()> reopen_;

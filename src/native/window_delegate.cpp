@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "bridge/page_event.h"
+#include "lumio_protocol.h"
 #include "native/main_window.h"
 #include "native/window_operations.h"
 #include "native/window_state.h"
@@ -160,5 +161,5 @@ void OBMainWindowDelegate::Report(MainWindowState state) {
   payload.AddMember("state",
                     rapidjson::Value(name.c_str(), name.size(), payload.GetAllocator()),
                     payload.GetAllocator());
-  SendPageEvent("OrbitMainBrowserStateChange", payload);
+  SendPageEvent(page_event::kOrbitMainBrowserStateChange, payload);
 }

@@ -139,8 +139,8 @@ def test_other_addresses_go_to_the_engines_own_fetch(app):
         "rejected": ["TypeError", "Failed to fetch", True]}
 
 
-PAGE_SCRIPT = os.path.join(os.path.dirname(os.path.dirname(ls.HERE)), "src", "engine", "qt",
-                           "page_script.js")
+# The script as the build joined it from src/engine/qt/scripts/.
+PAGE_SCRIPT = os.path.join(os.path.dirname(ls.STAGE), "generated", "page_script.js")
 
 # Runs the injected script again in a fresh frame whose engine fetch is |engine|
 # (a function source), then fetches data.json twice and notes.txt once; returns
