@@ -17,6 +17,7 @@
 #include "engine/qt/qt_bridge_object.h"
 #include "engine/qt/qt_engine_context.h"
 #include "engine/qt/qt_page.h"
+#include "engine/qt/qt_page_signals.h"
 #include "engine/qt/qt_popup.h"
 #include "engine/qt/qt_program_request.h"
 #include "engine/qt/qt_request_interceptor.h"
@@ -25,10 +26,6 @@
 
 namespace engine {
 namespace {
-
-std::string ToStd(const QString& s) {
-  return s.toStdString();
-}
 
 std::string UrlText(const QUrl& url) {
   return url.toString(QUrl::FullyEncoded).toStdString();
@@ -44,9 +41,6 @@ bool IsLocalSchemeURL(const std::string& url) {
   return scheme.name() == QByteArray::fromStdString(parts.scheme) &&
          (scheme.flags() & QWebEngineUrlScheme::LocalScheme);
 }
-
-// Sub-frame navigations remembered until their frames report them.
-constexpr size_t kMaxSubFrameLoads = 256;
 
 }  // namespace
 
@@ -134,77 +128,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   browser->channel_->registerObject(QStringLiteral("lumioBridge"), browser->bridge_);
   // The transport lives in the program's own script world, out of the page's reach.
   browser->page_->setWebChannel(browser->channel_, kBridgeWorldId);
-  browser->ConnectPageSignals();
+  QtPageSignals::Connect(*browser);
   return browser;
-}
-
-void QtBrowser::ConnectPageSignals() {
-  QWebEnginePage* page = page_;
-  std::weak_ptr<QtBrowser> weak = weak_from_this();
-  QObject::connect(
-      page, &QWebEnginePage::urlChanged, page, [weak, page](const QUrl& url) {
-        // Qt reports an empty address in the middle of a popup's first load; it is
-        // no address to tell of.
-        if (url.isEmpty())
-          return;
-        // QUrl re-encodes some characters (a backslash becomes %5C), so the address is
-        // taken from the document itself when it is the same one; an error page or a
-        // page without a renderer keeps the address the engine reported.
-        const std::string reported = UrlText(url);
-        page->runJavaScript(QStringLiteral("location.href"), kBridgeWorldId,
-                            [weak, reported](const QVariant& href) {
-                              auto self = weak.lock();
-                              if (!self || self->closed_)
-                                return;
-                              std::string address = reported;
-                              const QString text = href.toString();
-                              if (!text.isEmpty() && UrlText(QUrl(text)) == reported)
-                                address = text.toStdString();
-                              self->frames_->main_frame()->set_url(address);
-                              if (auto handler = self->client_->GetDisplayHandler())
-                                handler->OnAddressChange(
-                                    self, self->frames_->main_frame(), address);
-                            });
-      });
-  QObject::connect(page, &QWebEnginePage::titleChanged, page,
-                   [weak](const QString& title) {
-                     auto self = weak.lock();
-                     if (!self || self->closed_)
-                       return;
-                     if (auto handler = self->client_->GetDisplayHandler())
-                       handler->OnTitleChange(self, ToStd(title));
-                   });
-  QObject::connect(page, &QWebEnginePage::windowCloseRequested, page, [weak] {
-    if (auto self = weak.lock())
-      self->close_.OnWindowCloseRequested();
-  });
-  QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page,
-                   [weak](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                     auto self = weak.lock();
-                     if (!self || self->closed_)
-                       return;
-                     self->renderer_gone_ = true;
-                     // Every document went with the renderer.
-                     std::vector<int64_t> ended;
-                     self->frames_->Clear(&ended);
-                     TerminationStatus engine_status = TerminationStatus::kAbnormal;
-                     if (status == QWebEnginePage::CrashedTerminationStatus)
-                       engine_status = TerminationStatus::kCrashed;
-                     else if (status == QWebEnginePage::KilledTerminationStatus)
-                       engine_status = TerminationStatus::kKilled;
-                     if (auto handler = self->client_->GetRequestHandler())
-                       handler->OnRenderProcessTerminated(self, engine_status);
-                     self->close_.OnRendererGone();
-                   });
-  QObject::connect(page, &QWebEnginePage::loadStarted, page, [weak] {
-    if (auto self = weak.lock())
-      self->renderer_gone_ = false;
-  });
-  QObject::connect(page, &QWebEnginePage::newWindowRequested, page,
-                   [weak](QWebEngineNewWindowRequest& request) {
-                     if (auto self = weak.lock())
-                       QtPopup::Open(*self, request);
-                   });
 }
 
 bool QtBrowser::OnPendingPopupRequest(const QUrl& initiator, bool is_main_frame) {
@@ -466,10 +391,8 @@ void QtBrowser::OnFrameAddress(const std::string& url,
     return;
   // As the engine wrote the address it went to.
   const std::string loaded = UrlText(QUrl(QString::fromStdString(url)));
-  const auto load = std::find(sub_frame_loads_.begin(), sub_frame_loads_.end(), loaded);
-  if (load == sub_frame_loads_.end())
+  if (!sub_frame_loads_.Take(loaded))
     return;
-  sub_frame_loads_.erase(load);
   auto frame = std::make_shared<PageFrame>(weak_from_this(), /*is_main=*/false);
   frame->SetDocument(std::string(), sender_origin);
   frame->set_url(url);
@@ -493,21 +416,11 @@ bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redi
   auto handler = client_->GetRequestHandler();
   if (handler && handler->OnBeforeBrowse(self, frame, request, is_redirect))
     return false;
-  if (is_main_frame) {
-    foreign_frames_ = false;
-  } else {
-    // A frame of another origin reports its address from the page; only an
-    // address that a frame of this page really went to is believed, once.
-    const std::string address = UrlText(url);
-    sub_frame_loads_.push_back(address);
-    if (sub_frame_loads_.size() > kMaxSubFrameLoads)
-      sub_frame_loads_.pop_front();
-    // An empty document has its parent's origin; anything else of another
-    // origin than the page (srcdoc and data: included) is foreign.
-    if (address != "about:blank" &&
-        URLOrigin(address) != frames_->main_frame()->GetSecurityOrigin())
-      foreign_frames_ = true;
-  }
+  if (is_main_frame)
+    sub_frame_loads_.OnMainFrameNavigation();
+  else
+    sub_frame_loads_.OnSubFrameNavigation(UrlText(url),
+                                          frames_->main_frame()->GetSecurityOrigin());
   return true;
 }
 

@@ -10,7 +10,6 @@
 
 #include <QPointer>
 #include <QWebEngineScript>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "engine/qt/bridge_wire.h"
 #include "engine/qt/frame_table.h"
 #include "engine/qt/qt_close_protocol.h"
+#include "engine/qt/sub_frame_loads.h"
 
 class QUrl;
 class QWebChannel;
@@ -88,6 +88,7 @@ class QtBrowser : public Browser,
 
  private:
   friend class QtCloseProtocol;
+  friend class QtPageSignals;
   friend class QtPopup;
 
   QtBrowser(int id, std::shared_ptr<Client> client);
@@ -95,7 +96,6 @@ class QtBrowser : public Browser,
   // client.
   static std::shared_ptr<QtBrowser> Make(const std::shared_ptr<Client>& client,
                                          const BrowserSettings& settings);
-  void ConnectPageSignals();
   // Places the view as |window_info| says and tells the client the browser exists.
   void Attach(const WindowInfo& window_info);
   // Hands a pending popup to the client, which may refuse it.
@@ -132,11 +132,7 @@ class QtBrowser : public Browser,
   BrowserSettings settings_;
   std::unique_ptr<QtPopup> pending_popup_;  // until the client has decided
   bool name_fixed_ = false;                 // a popup keeps the name it was opened with
-  // Addresses that sub-frames went to and have not reported yet, oldest first.
-  std::deque<std::string> sub_frame_loads_;
-  // Whether a frame of another origin than the main document's was ever shown
-  // since the main frame last navigated.
-  bool foreign_frames_ = false;
+  SubFrameLoads sub_frame_loads_;
   QPointer<QWebEngineView> view_;
   QPointer<QtPage> page_;
   QWebChannel* channel_ = nullptr;  // owned by page_

@@ -150,7 +150,7 @@ void QtPopup::Finish() {
   std::shared_ptr<Frame> opener_frame;
   if (opener) {
     std::shared_ptr<PageFrame> main = opener->frames_->main_frame();
-    if (!opener_origin_known_ && !opener->foreign_frames_) {
+    if (!opener_origin_known_ && !opener->sub_frame_loads_.foreign_frames()) {
       opener_origin_ = main->GetSecurityOrigin();
       opener_origin_known_ = true;
     }
