@@ -1,14 +1,10 @@
 #include "engine/qt/qt_browser.h"
 
-#include <algorithm>
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLayout>
 #include <QTimer>
-#include <QVariant>
 #include <QWebChannel>
-#include <QWebEngineNewWindowRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
