@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineView>
 #include <algorithm>
 #include <cstdio>
 #include <deque>
@@ -16,6 +17,7 @@
 
 #include "engine/qt/download_name.h"
 #include "engine/qt/qt_browser.h"
+#include "engine/qt/qt_engine_context.h"
 
 namespace engine {
 namespace {
@@ -206,7 +208,10 @@ class DialogDownload : public QObject {
 };
 
 std::shared_ptr<QtBrowser> BrowserOf(const QWebEngineDownloadRequest& download) {
-  for (const auto& [id, browser] : QtBrowser::OpenBrowsers()) {
+  QtEngineContext* context = QtEngineContext::Get();
+  if (!context)
+    return nullptr;
+  for (const auto& [id, browser] : context->browsers()) {
     if (browser->page() && browser->page() == download.page())
       return browser;
   }

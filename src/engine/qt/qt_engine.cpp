@@ -1,31 +1,17 @@
 // The engine's process entry, start-up and message loop over Qt WebEngine.
 #include <QApplication>
-#include <QDir>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLocale>
 #include <QLoggingCategory>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-#include <QWebEngineProfile>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineUrlScheme>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
-#include "engine/qt/bridge_script.h"
 #include "engine/engine.h"
-#include "engine/qt/page_script.h"
 #include "engine/qt/qt_browser.h"
-#include "engine/qt/qt_download.h"
-#include "engine/qt/qt_scheme_handler.h"
-#include "engine/qt/user_agent.h"
+#include "engine/qt/qt_engine_context.h"
 
 // Exported by libQt6WebEngineCore: the main function of the engine's secondary
 // processes (renderer, GPU, utility), as QtWebEngineProcess calls it.
@@ -35,17 +21,6 @@ int processMain(int argc, const char** argv);
 
 namespace engine {
 namespace {
-
-QWebEngineProfile* g_profile = nullptr;
-// The folders of the profile's first storage that this run made, and which of
-// them were there before; empty when the cache lives elsewhere.
-QStringList g_stray_folders;
-QList<bool> g_stray_folders_existed;
-
-// How long requests sent by unloading pages may take to leave before the profile
-// goes.
-constexpr int64_t kUnloadDrainMs = 1000;
-std::map<std::string, QtSchemeHandler*> g_scheme_handlers;
 
 class QtSchemeRegistrar : public SchemeRegistrar {
  public:
@@ -75,33 +50,6 @@ std::string ExecutableDir() {
   std::error_code error;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string() : exe.parent_path().string();
-}
-
-// The script of the program's own script world: our router, in one function
-// that is handed its own text and the page stub's (it starts both in about:blank
-// documents). It speaks the web channel's protocol itself.
-QString BridgeScriptSource() {
-  const QString function = QStringLiteral("function (bridgeSource, pageSource) {\n") +
-                           QString::fromUtf8(kBridgeScript) + QStringLiteral("\n}");
-  const QByteArray arguments =
-      QJsonDocument(QJsonArray{function, QString::fromUtf8(kPageScript)})
-          .toJson(QJsonDocument::Compact);
-  return QStringLiteral("(") + function + QStringLiteral(").apply(null, ") +
-         QString::fromUtf8(arguments) + QStringLiteral(");");
-}
-
-// Removes the folders of |folders| (outermost first) that did not exist before,
-// innermost first, as long as nothing else has come into them.
-void RemoveCreatedFolders(const QStringList& folders, const QList<bool>& existed) {
-  for (qsizetype i = folders.size() - 1; i >= 0; --i) {
-    if (existed[i])
-      break;
-    QDir dir(folders[i]);
-    if (i == folders.size() - 1)
-      dir.removeRecursively();
-    else if (dir.isEmpty())
-      QDir().rmdir(folders[i]);
-  }
 }
 
 }  // namespace
@@ -189,58 +137,9 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
 }
 
 bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
-  if (!qApp || g_profile)
+  if (!qApp || QtEngineContext::Get())
     return false;
-  // A named profile starts in Qt's own data folder and writes its preferences
-  // there at once; once the program's cache folder replaces it, the folders that
-  // this created go again.
-  const QString profile_name = QStringLiteral("Lumio");
-  const QString app_data =
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  const QStringList default_folders = {
-      app_data, app_data + QStringLiteral("/QtWebEngine"),
-      app_data + QStringLiteral("/QtWebEngine/") + profile_name};
-  QList<bool> existed;
-  for (const QString& folder : default_folders)
-    existed.append(QDir(folder).exists());
-  g_profile = new QWebEngineProfile(profile_name);
-  if (!settings.cache_path.empty()) {
-    const QString path = QString::fromStdString(settings.cache_path);
-    g_profile->setCachePath(path);
-    g_profile->setPersistentStoragePath(path);
-    if (!QDir::cleanPath(path).startsWith(QDir::cleanPath(app_data))) {
-      RemoveCreatedFolders(default_folders, existed);
-      // The first storage's preferences may still be written out later, as late
-      // as the profile's end: Shutdown looks once more.
-      g_stray_folders = default_folders;
-      g_stray_folders_existed = existed;
-    }
-  }
-  if (!settings.product_version.empty()) {
-    g_profile->setHttpUserAgent(QString::fromStdString(UserAgentWithProduct(
-        g_profile->httpUserAgent().toStdString(), settings.product_version)));
-  }
-  if (!settings.locale.empty())
-    g_profile->setHttpAcceptLanguage(QString::fromStdString(settings.locale));
-  QObject::connect(g_profile, &QWebEngineProfile::downloadRequested, g_profile,
-                   &HandleDownloadRequest);
-
-  // The router first: the page's stub hands it its port as soon as it runs.
-  QWebEngineScript router;
-  router.setName(QStringLiteral("lumio-bridge"));
-  router.setSourceCode(BridgeScriptSource());
-  router.setInjectionPoint(QWebEngineScript::DocumentCreation);
-  router.setWorldId(kBridgeWorldId);
-  router.setRunsOnSubFrames(true);
-  g_profile->scripts()->insert(router);
-  QWebEngineScript stub;
-  stub.setName(QStringLiteral("lumio-page"));
-  stub.setSourceCode(QString::fromUtf8(kPageScript));
-  stub.setInjectionPoint(QWebEngineScript::DocumentCreation);
-  stub.setWorldId(QWebEngineScript::MainWorld);
-  stub.setRunsOnSubFrames(true);
-  g_profile->scripts()->insert(stub);
-
+  new QtEngineContext(settings);  // owned through QtEngineContext::Get until Shutdown
   if (app) {
     if (auto handler = app->GetBrowserProcessHandler())
       handler->OnContextInitialized();
@@ -251,25 +150,18 @@ bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
 bool RegisterSchemeHandlerFactory(const std::string& scheme_name,
                                   const std::string& domain_name,
                                   const std::shared_ptr<SchemeHandlerFactory>& factory) {
-  if (!g_profile || !factory)
-    return false;
-  QtSchemeHandler*& handler = g_scheme_handlers[scheme_name];
-  if (!handler) {
-    handler = new QtSchemeHandler(scheme_name, g_profile);
-    g_profile->installUrlSchemeHandler(QByteArray::fromStdString(scheme_name), handler);
-  }
-  handler->SetFactory(domain_name, factory);
-  return true;
+  QtEngineContext* context = QtEngineContext::Get();
+  return context &&
+         context->RegisterSchemeHandlerFactory(scheme_name, domain_name, factory);
 }
 
 std::shared_ptr<Browser> CreateBrowserSync(const WindowInfo& window_info,
                                            const std::shared_ptr<Client>& client,
                                            const std::string& url,
                                            const BrowserSettings& settings) {
-  if (!g_profile || !client)
+  if (!QtEngineContext::Get() || !client)
     return nullptr;
-  std::shared_ptr<QtBrowser> browser =
-      QtBrowser::Create(window_info, client, settings, g_profile);
+  std::shared_ptr<QtBrowser> browser = QtBrowser::Create(window_info, client, settings);
   browser->Load(url);
   return browser;
 }
@@ -288,25 +180,7 @@ void QuitMessageLoop() {
 }
 
 void Shutdown() {
-  // Pages must go before their profile.
-  const auto browsers = QtBrowser::OpenBrowsers();
-  for (const auto& [id, browser] : browsers)
-    browser->CloseBrowser(true);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  // What pages sent from their unload handlers (beacons) is still on its way, and
-  // goes with the profile's network context: give it a moment to leave.
-  const int64_t since_unload = QtBrowser::MillisecondsSinceLastUnload();
-  if (since_unload >= 0 && since_unload < kUnloadDrainMs) {
-    QEventLoop drain;
-    QTimer::singleShot(static_cast<int>(kUnloadDrainMs - since_unload), &drain,
-                       &QEventLoop::quit);
-    drain.exec();
-  }
-  delete g_profile;
-  g_profile = nullptr;
-  g_scheme_handlers.clear();
-  if (!g_stray_folders.isEmpty())
-    RemoveCreatedFolders(g_stray_folders, g_stray_folders_existed);
+  delete QtEngineContext::Get();
 }
 
 void PostDelayedTask(std::function<void()> task, int64_t delay_ms) {
