@@ -23,6 +23,7 @@
 #include "engine/qt/qt_program_request.h"
 #include "engine/qt/qt_request_interceptor.h"
 #include "engine/qt/qt_view.h"
+#include "engine/thread_check.h"
 #include "engine/url_parts.h"
 
 namespace engine {
@@ -94,6 +95,7 @@ bool ToQueryId(double value, int64_t& id) {
 // BridgeObject
 
 QJsonArray BridgeObject::post(const QJsonArray& batch) {
+  LUMIO_ASSERT_UI_THREAD();
   if (auto browser = browser_.lock())
     return browser->OnBatch(batch);
   return {};

@@ -16,6 +16,7 @@
 
 #include "engine/qt/download_name.h"
 #include "engine/qt/qt_browser.h"
+#include "engine/thread_check.h"
 
 namespace engine {
 namespace {
@@ -216,6 +217,7 @@ std::shared_ptr<QtBrowser> BrowserOf(const QWebEngineDownloadRequest& download) 
 }  // namespace
 
 void HandleDownloadRequest(QWebEngineDownloadRequest* download) {
+  LUMIO_ASSERT_UI_THREAD();
   if (!download)
     return;
   std::shared_ptr<QtBrowser> browser = BrowserOf(*download);
