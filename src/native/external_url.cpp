@@ -29,7 +29,8 @@ std::string DecodedLower(std::string text) {
     std::string decoded;
     bool changed = false;
     for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+          HexValue(text[i + 2]) >= 0) {
         decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
         i += 2;
         changed = true;
@@ -51,7 +52,8 @@ std::string DecodedLower(std::string text) {
 bool HasOnlyMessageFields(const std::string& mailto_rest) {
   const size_t question = mailto_rest.find('?');
   // A mail program that decodes before it splits would find fields in the address.
-  if (DecodedLower(mailto_rest.substr(0, question)).find_first_of("?&") != std::string::npos)
+  if (DecodedLower(mailto_rest.substr(0, question)).find_first_of("?&") !=
+      std::string::npos)
     return false;
   if (question == std::string::npos)
     return true;

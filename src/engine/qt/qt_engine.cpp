@@ -19,8 +19,8 @@
 #include <filesystem>
 #include <map>
 
-#include "engine/qt/bridge_script.h"
 #include "engine/engine.h"
+#include "engine/qt/bridge_script.h"
 #include "engine/qt/page_script.h"
 #include "engine/qt/qt_browser.h"
 #include "engine/qt/qt_download.h"
