@@ -31,7 +31,7 @@
 // this caps the pause at about a tenth of a second. The page's cefQuery
 // (engine/qt/page_script.js) refuses longer ones before they leave the page, with the
 // same answer; this check stands for requests that come by another way.
-inline constexpr size_t kMaxBridgeRequestBytes = 10 * 1024 * 1024;
+inline constexpr size_t kMaxBridgeRequestBytes = size_t{10} * 1024 * 1024;
 
 // The origin of the app's own documents: the only ones trusted with the bridge,
 // page events, the app's prepared popups and requests past the same-origin rules.

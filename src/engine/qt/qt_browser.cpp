@@ -481,7 +481,7 @@ void QtBrowser::FlushAnswers() {
 
 void QtBrowser::SendAnswersNow() {
   if (batch_answers_) {
-    for (const QJsonValue& answer : std::as_const(*batch_answers_))
+    for (const QJsonValue answer : std::as_const(*batch_answers_))
       later_answers_.append(answer);
     *batch_answers_ = QJsonArray();
   }
@@ -699,7 +699,7 @@ QJsonArray QtBrowser::OnBatch(const QJsonArray& batch) {
   // arrives; each batch keeps its own answers.
   QJsonArray* outer = batch_answers_;
   batch_answers_ = &answers;
-  for (const QJsonValue& value : batch) {
+  for (const QJsonValue value : batch) {
     if (closed_)
       break;
     const QJsonArray entry = value.toArray();
