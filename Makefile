@@ -10,23 +10,30 @@
 # which make test leaves out.
 # make asan: the unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 # in build-asan (no programs), then run; any report fails it.
+# make unit: the build of make test, but only the unit tests built and run (seconds).
+# make format-check: every C++ file of src/, tests/, bench/ and fuzz/ against
+# .clang-format; any difference fails it (clang-format -i on a file fixes it).
+# make tidy: clang-tidy with the checks of .clang-tidy over src/, from the build's
+# compile_commands.json; any finding fails it.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 TESTS ?= OFF
 
-.PHONY: all deps build run test package bench soak asan clean
+.PHONY: all deps build run test unit format-check tidy package bench soak asan clean
 
 all: build
 
 # Set for these and, through them, for the deps and build they depend on.
-test bench soak asan: TESTS = ON
+test unit format-check tidy bench soak asan: TESTS = ON
 
 deps:
 	scripts/install-deps.sh $(if $(filter ON,$(TESTS)),--test)
 
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DLUMIO_BUILD_TESTS=$(TESTS) $(if $(WEB_DIR),-DLUMIO_WEB_DIR=$(abspath $(WEB_DIR)))
+
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIO_BUILD_TESTS=$(TESTS) \
-	  $(if $(WEB_DIR),-DLUMIO_WEB_DIR=$(abspath $(WEB_DIR)))
+	$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -34,6 +41,17 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -LE soak
+
+unit: deps
+	$(CONFIGURE)
+	cmake --build $(BUILD) -j $(JOBS) --target lumio_unit_tests
+	$(BUILD)/tests/unit/lumio_unit_tests
+
+format-check: deps
+	scripts/check-format.sh
+
+tidy: build
+	JOBS=$(JOBS) scripts/check-tidy.sh $(BUILD)
 
 soak: build
 	cd $(BUILD) && ctest --output-on-failure -L soak

@@ -30,6 +30,9 @@ packages+=(xvfb xkb-data x11-utils dbus openbox xdotool imagemagick)
 if [ "$with_tests" -eq 1 ]; then
   # Unit tests and benchmarks; clang and its libFuzzer runtime for the fuzzers.
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-dev)
+  # make format-check and make tidy (Debian 12: version 14 of both; clang-tidy brings
+  # run-clang-tidy).
+  packages+=(clang-format clang-tidy)
   # unzip: the benchmarks read a large pack with it, as the baseline of its start-up.
   packages+=(unzip)
   # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).

@@ -82,6 +82,7 @@ void OrbitClient::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser
 
 void OrbitClient::OnBeforeClose(const std::shared_ptr<engine::Browser>& browser) {
   // |browser| may be an entry of the browser list, which goes below.
+  // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
   std::shared_ptr<engine::Browser> closing = browser;
   if (router_)
     router_->OnBeforeClose(closing);

@@ -242,7 +242,7 @@ std::string NewEntryPath(const std::string& directory, const std::string& search
   for (int n = 1; n <= kMaxEntryNames; ++n) {
     const std::string name =
         n == 1 ? "lumio.desktop" : "lumio-" + std::to_string(n) + ".desktop";
-    const std::string path = directory + "/" + name;
+    std::string path = directory + "/" + name;
     std::error_code error;
     // A dangling link starts nothing either; renaming over it replaces the link.
     const fs::file_type type = fs::status(path, error).type();

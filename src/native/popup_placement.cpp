@@ -35,8 +35,10 @@ PopupPlacement PlacePopup(const std::vector<std::string>& keywords,
       placement.content.y = Truncate(std::max(visible.y, opener.y));
     } else if (keyword == "center") {
       // The popup's size is halved as a whole number first.
-      placement.content.x = Truncate(opener.width * 0.5 + opener.x - (width / 2));
-      placement.content.y = Truncate(opener.height * 0.5 + opener.y - (height / 2));
+      const int32_t half_width = width / 2;
+      const int32_t half_height = height / 2;
+      placement.content.x = Truncate(opener.width * 0.5 + opener.x - half_width);
+      placement.content.y = Truncate(opener.height * 0.5 + opener.y - half_height);
     }
   }
   placement.style_mask = (noborder ? kStyleBorderless : kStyleFixed) | (fixed ? 0u : 8u);

@@ -12,11 +12,11 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
-#include <QThread>
 #include <memory>
 #include <optional>
 
 #include "bridge/page_event.h"
+#include "engine/thread_check.h"
 #include "lumio_protocol.h"
 #include "native/badge.h"
 #include "native/desktop_notifications.h"
@@ -150,7 +150,7 @@ class OBTrayIconListener : public QObject {
 std::unique_ptr<OBTrayIconListener> g_listener;
 
 OBTrayIconListener* Listener() {
-  Q_ASSERT(!qApp || QThread::currentThread() == qApp->thread());
+  LUMIO_ASSERT_UI_THREAD();
   return g_listener.get();
 }
 

@@ -28,7 +28,7 @@ bool ReadEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, std::strin
   zip_file_t* file = zip_fopen_index(archive, index, 0);
   if (!file)
     return false;
-  constexpr zip_uint64_t kMaxReserve = 64 * 1024 * 1024;
+  constexpr zip_uint64_t kMaxReserve = zip_uint64_t{64} * 1024 * 1024;
   out.clear();
   out.reserve(static_cast<size_t>(std::min(size, kMaxReserve)));
   char chunk[64 * 1024];

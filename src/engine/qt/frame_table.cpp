@@ -4,7 +4,7 @@
 
 namespace engine {
 
-FrameTable::FrameTable(std::weak_ptr<DocumentScriptRunner> runner,
+FrameTable::FrameTable(const std::weak_ptr<DocumentScriptRunner>& runner,
                        size_t max_documents,
                        size_t max_queries)
     : runner_(runner),

@@ -51,7 +51,7 @@ class FrameTable {
     bool persistent = false;
   };
 
-  FrameTable(std::weak_ptr<DocumentScriptRunner> runner,
+  FrameTable(const std::weak_ptr<DocumentScriptRunner>& runner,
              size_t max_documents = kMaxDocuments,
              size_t max_queries = kMaxQueries);
 

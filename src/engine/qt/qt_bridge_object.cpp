@@ -4,6 +4,7 @@
 #include <QJsonValue>
 
 #include "engine/qt/qt_browser.h"
+#include "engine/thread_check.h"
 
 namespace engine {
 namespace {
@@ -69,6 +70,7 @@ QJsonValue FromWire(const rapidjson::Value& value) {
 }  // namespace
 
 QJsonArray BridgeObject::post(const QJsonArray& batch) {
+  LUMIO_ASSERT_UI_THREAD();
   auto browser = browser_.lock();
   if (!browser)
     return {};

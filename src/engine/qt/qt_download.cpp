@@ -18,6 +18,7 @@
 #include "engine/qt/download_name.h"
 #include "engine/qt/qt_browser.h"
 #include "engine/qt/qt_engine_context.h"
+#include "engine/thread_check.h"
 
 namespace engine {
 namespace {
@@ -221,6 +222,7 @@ std::shared_ptr<QtBrowser> BrowserOf(const QWebEngineDownloadRequest& download) 
 }  // namespace
 
 void HandleDownloadRequest(QWebEngineDownloadRequest* download) {
+  LUMIO_ASSERT_UI_THREAD();
   if (!download)
     return;
   std::shared_ptr<QtBrowser> browser = BrowserOf(*download);

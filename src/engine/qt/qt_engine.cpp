@@ -71,6 +71,7 @@ int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app) {
     app->OnBeforeCommandLineProcessing(process_type, command_line);
   std::vector<std::string> args = command_line.GetArgv();
   std::vector<const char*> pointers;
+  pointers.reserve(args.size() + 1);
   for (const std::string& arg : args)
     pointers.push_back(arg.c_str());
   pointers.push_back(nullptr);
@@ -79,6 +80,7 @@ int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app) {
   // Chromium may rewrite its argv in place to set the process title.
   std::vector<std::string> app_args = args;
   std::vector<char*> app_pointers;
+  app_pointers.reserve(app_args.size() + 1);
   for (std::string& arg : app_args)
     app_pointers.push_back(arg.data());
   app_pointers.push_back(nullptr);

@@ -69,14 +69,15 @@ void StartProgramRequest(const QString& description,
   if (!url.isValid() ||
       (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
       method.isEmpty() || method == "CONNECT" || method == "TRACE" || method == "TRACK") {
-    QTimer::singleShot(0, context, [done] { done(false, QStringLiteral("refused")); });
+    QTimer::singleShot(
+        0, context, [done = std::move(done)] { done(false, QStringLiteral("refused")); });
     return;
   }
   QNetworkRequest network_request(url);
   network_request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                                QNetworkRequest::NoLessSafeRedirectPolicy);
   network_request.setTransferTimeout(kTransferTimeoutMs);
-  for (const QJsonValue& header : request.value(QLatin1String("headers")).toArray()) {
+  for (const QJsonValue header : request.value(QLatin1String("headers")).toArray()) {
     const QJsonArray pair = header.toArray();
     const QByteArray name = pair.at(0).toString().toLatin1();
     if (!name.isEmpty() && !IsForbiddenHeader(name))

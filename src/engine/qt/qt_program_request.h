@@ -19,7 +19,7 @@
 namespace engine {
 
 // A response body larger than this fails the request.
-constexpr qint64 kMaxProgramResponseBytes = 32 * 1024 * 1024;
+constexpr qint64 kMaxProgramResponseBytes = qint64{32} * 1024 * 1024;
 
 // Starts the request |description| describes; |done| is called once on the UI
 // thread with the answer, or with false and a reason. Nothing is called after

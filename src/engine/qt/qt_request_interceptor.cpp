@@ -5,6 +5,7 @@
 #include "engine/engine.h"
 #include "engine/qt/page_frame.h"
 #include "engine/qt/qt_browser.h"
+#include "engine/thread_check.h"
 #include "engine/url_parts.h"
 
 namespace engine {
@@ -82,7 +83,7 @@ std::shared_ptr<Frame> RequestingFrame(const std::shared_ptr<QtBrowser>& browser
 }  // namespace
 
 void QtRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
-  Q_ASSERT(CurrentlyOnUIThread());
+  LUMIO_ASSERT_UI_THREAD();
   std::shared_ptr<QtBrowser> browser = browser_.lock();
   if (!browser)
     return;

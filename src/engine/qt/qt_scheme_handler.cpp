@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QWebEngineUrlRequestJob>
 
+#include "engine/thread_check.h"
+
 namespace engine {
 namespace {
 
@@ -25,6 +27,7 @@ class SharedBuffer : public QBuffer {
 }  // namespace
 
 void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+  LUMIO_ASSERT_UI_THREAD();
   const QUrl url = job->requestUrl();
   auto it = factories_.find(url.host().toLower().toStdString());
   if (it == factories_.end()) {
