@@ -26,7 +26,7 @@ rapidjson::Value ToWire(const QJsonValue& value,
       rapidjson::Value array(rapidjson::kArrayType);
       const QJsonArray members = value.toArray();
       array.Reserve(static_cast<rapidjson::SizeType>(members.size()), allocator);
-      for (const QJsonValue& member : members)
+      for (const QJsonValue member : members)
         array.PushBack(ToWire(member, allocator), allocator);
       return array;
     }

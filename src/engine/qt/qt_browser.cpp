@@ -52,7 +52,7 @@ QtBrowser::QtBrowser(int id, std::shared_ptr<Client> client)
                 browser->answers_.Flush();
             });
           },
-          [this](AnswerBatcher::Answers answers) {
+          [this](const AnswerBatcher::Answers& answers) {
             if (!closed_ && bridge_)
               bridge_->Send(answers);
           }) {}
