@@ -19,11 +19,13 @@
 namespace {
 
 struct Setup {
+  MainPageEventSink page_events;
+  BridgeCommandTable table;
   std::shared_ptr<FakeServices> services = std::make_shared<FakeServices>();
   std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>();
 
   Setup() {
-    RegisterBridgeCommands(AllServices(services));
+    RegisterBridgeCommands(table, AllServices(services, &page_events));
     SetMainBrowser(browser);
   }
 };
@@ -50,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto callback = std::make_shared<FakeRouterCallback>();
   const std::string request(reinterpret_cast<const char*>(data), size);
 
-  const bool taken = DispatchBridgeQuery(setup->browser, frame, 1, request,
+  const bool taken = DispatchBridgeQuery(setup->table, setup->browser, frame, 1, request,
                                          /*persistent=*/size % 2 == 1, callback);
 
   const size_t answers = callback->successes().size() + callback->failures().size();

@@ -5,7 +5,6 @@
 #include <QShortcut>
 #include <QWidget>
 
-#include "app/app_quit.h"
 #include "app/ob_application.h"
 #include "native/browser_window.h"
 #include "native/main_window.h"
@@ -39,11 +38,11 @@ void OBAppDelegate::createApplication(OBApplication* application) {
 }
 
 void OBAppDelegate::tryToTerminateApplication(OBApplication* application) {
-  AppQuit();
+  quit_();
 }
 
 void OBAppDelegate::applicationShouldHandleReopen() {
-  AppReopen();
+  reopen_();
 }
 
 void OBAppDelegate::applicationDidChangeScreenParameters() {

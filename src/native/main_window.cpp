@@ -70,8 +70,10 @@ FrameExtents WindowManagerFrameExtents(QWidget* window) {
 
 }  // namespace
 
-void CreateMainWindow() {
-  auto client = std::make_shared<OrbitClientNative>();
+void CreateMainWindow(const BridgeCommandTable& commands,
+                      PageEventSink* page_events,
+                      PreparedPopups& popups) {
+  auto client = std::make_shared<OrbitClientNative>(commands, page_events, popups);
 
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
@@ -108,7 +110,7 @@ void CreateMainWindow() {
   ResetCloseAllFlag();
 
   // Owned by the window; lives until the window really closes.
-  new OBMainWindowDelegate(window, browser);
+  new OBMainWindowDelegate(window, browser, page_events);
   window->setWindowOpacity(1.0);
 }
 

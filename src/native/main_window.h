@@ -4,13 +4,22 @@
 #ifndef SRC_NATIVE_MAIN_WINDOW_H_
 #define SRC_NATIVE_MAIN_WINDOW_H_
 
+#include "bridge/bridge_router.h"
+
 class BrowserWindow;
+class PageEventSink;
+class PreparedPopups;
 class QWidget;
 class MainWindowStateTracker;
 
 // Creates the main window (hidden), the popup parent window and the main browser
-// on the start page, and resets the reported state and the close-all flag.
-void CreateMainWindow();
+// on the start page, and resets the reported state and the close-all flag. The
+// browsers answer the page from |commands|, tell it about themselves and the
+// window through |page_events| and open popups prepared in |popups|; all three
+// must outlive the engine.
+void CreateMainWindow(const BridgeCommandTable& commands,
+                      PageEventSink* page_events,
+                      PreparedPopups& popups);
 
 // Gives the main window its default place, frame included, if it has no saved
 // one. Call right before showing it: only then, with the window ready to map, can

@@ -46,6 +46,11 @@ Qt::WindowFlags FlagsForStyle(uint32_t style_mask) {
 
 }  // namespace
 
+OrbitClientNative::OrbitClientNative(const BridgeCommandTable& commands,
+                                     PageEventSink* page_events,
+                                     PreparedPopups& popups)
+    : OrbitClient(commands, page_events), popups_(popups) {}
+
 bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
                                       const std::shared_ptr<engine::Frame>& frame,
                                       const std::string& target_url,
@@ -95,8 +100,8 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
     requested.y = opener.y + (opener.height - height) / 2;
   }
   // The windows that the app prepared are the app's alone.
-  PreparedPopups::Instance().PlaceNext(from_app ? target_frame_name : std::string(),
-                                       requested, opener, visible);
+  popups_.PlaceNext(from_app ? target_frame_name : std::string(), requested, opener,
+                    visible);
 
   // The engine makes the popup's view in the hidden popup parent; OnAfterCreated
   // moves it into its own window.
@@ -108,7 +113,7 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
 void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) {
   auto* view = ToWidget(browser->GetHost()->GetWindowHandle());
   if (view && GetPopupParentWindow() && view->window() == GetPopupParentWindow()) {
-    const PopupPlacement placement = PreparedPopups::Instance().pending();
+    const PopupPlacement placement = popups_.pending();
     const Rect content = BottomLeftToTopLeft(placement.content, PrimaryScreenHeight());
     // Owned by the window system side until it really closes (its delegate
     // deletes it then).

@@ -7,8 +7,15 @@
 
 #include "client/orbit_client.h"
 
+class PreparedPopups;
+
 class OrbitClientNative : public OrbitClient {
  public:
+  // |popups| must outlive the engine, as the table and the sink.
+  OrbitClientNative(const BridgeCommandTable& commands,
+                    PageEventSink* page_events,
+                    PreparedPopups& popups);
+
   // LifeSpanHandler
   // Popups get the window their prepared keywords describe; anything else the
   // page opens in a new window goes to the desktop's browser.
@@ -35,6 +42,9 @@ class OrbitClientNative : public OrbitClient {
  protected:
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override;
   void OnLastBrowserClosed() override;
+
+ private:
+  PreparedPopups& popups_;
 };
 
 #endif  // SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_

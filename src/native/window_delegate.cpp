@@ -118,8 +118,9 @@ bool OBWindowDelegate::WindowShouldClose() {
 }
 
 OBMainWindowDelegate::OBMainWindowDelegate(QWidget* window,
-                                           std::shared_ptr<engine::Browser> browser)
-    : OBWindowDelegate(window, std::move(browser)) {
+                                           std::shared_ptr<engine::Browser> browser,
+                                           PageEventSink* page_events)
+    : OBWindowDelegate(window, std::move(browser)), page_events_(page_events) {
   settle_timer_.setInterval(kSettlePollMs);
   connect(&settle_timer_, &QTimer::timeout, this, &OBMainWindowDelegate::Settle);
 }
@@ -161,4 +162,9 @@ void OBMainWindowDelegate::Report(MainWindowState state) {
                     rapidjson::Value(name.c_str(), name.size(), payload.GetAllocator()),
                     payload.GetAllocator());
   SendPageEvent("OrbitMainBrowserStateChange", payload);
+}
+
+void OBMainWindowDelegate::SendPageEvent(const std::string& name,
+                                         const rapidjson::Value& payload) {
+  ::SendPageEvent(page_events_, name, payload);
 }

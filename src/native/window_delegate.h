@@ -15,10 +15,14 @@
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <string>
+
+#include <rapidjson/fwd.h>
 
 #include "engine/browser.h"
 #include "native/window_state.h"
 
+class PageEventSink;
 class QWidget;
 
 class OBWindowDelegate : public QObject {
@@ -54,10 +58,14 @@ class OBWindowDelegate : public QObject {
 class OBMainWindowDelegate : public OBWindowDelegate {
   Q_OBJECT
  public:
-  OBMainWindowDelegate(QWidget* window, std::shared_ptr<engine::Browser> browser);
+  // |page_events| (may be null) must outlive the window.
+  OBMainWindowDelegate(QWidget* window,
+                       std::shared_ptr<engine::Browser> browser,
+                       PageEventSink* page_events);
   void NotifyChange() override;
 
  private:
+  void SendPageEvent(const std::string& name, const rapidjson::Value& payload);
   MainWindowState CurrentState() const;
   // Sends |state| to the page unless it was the last one sent.
   void Report(MainWindowState state);
@@ -68,6 +76,7 @@ class OBMainWindowDelegate : public OBWindowDelegate {
   // measures how long it has been.
   QTimer settle_timer_;
   QElapsedTimer settling_;
+  PageEventSink* page_events_;
 };
 
 #endif  // SRC_NATIVE_WINDOW_DELEGATE_H_

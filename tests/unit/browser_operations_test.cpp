@@ -9,11 +9,17 @@
 namespace {
 
 class ListClient : public OrbitClient {
+ public:
+  ListClient() : OrbitClient(table_, nullptr) {}
+
  protected:
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override {
     SetMainBrowser(browser);
   }
   void OnLastBrowserClosed() override { SetMainBrowser(nullptr); }
+
+ private:
+  static inline const BridgeCommandTable table_;
 };
 
 class BrowserOperationsTest : public testing::Test {

@@ -11,6 +11,9 @@ namespace {
 
 class TestClient : public OrbitClient {
  public:
+  TestClient(const BridgeCommandTable& commands, PageEventSink* page_events)
+      : OrbitClient(commands, page_events) {}
+
   int first_created = 0;
   int last_closed = 0;
   bool router_present_at_last_closed = true;
@@ -33,7 +36,7 @@ class OrbitClientTest : public testing::Test {
   void SetUp() override {
     ResetFakes();
     SetMainBrowser(nullptr);
-    client_ = std::make_shared<TestClient>();
+    client_ = std::make_shared<TestClient>(table_, &page_events_);
   }
   void TearDown() override {
     // Browsers hold the client and the client holds them: close what is open.
@@ -57,6 +60,9 @@ class OrbitClientTest : public testing::Test {
     return codes;
   }
 
+  BridgeCommandTable table_;
+  // As in the program: page events go to the main browser's main frame.
+  MainPageEventSink page_events_;
   std::shared_ptr<TestClient> client_;
 };
 
@@ -291,7 +297,7 @@ class OrbitClientQueryTest : public OrbitClientTest {
  protected:
   void SetUp() override {
     OrbitClientTest::SetUp();
-    RegisterBridgeCommand("TestEcho",
+    RegisterBridgeCommand(table_, "TestEcho",
                           [](const auto&, const auto&, int64_t, const auto&, bool,
                              const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
                             ReplyEmptyObject(cb);
@@ -300,7 +306,7 @@ class OrbitClientQueryTest : public OrbitClientTest {
     client_->OnAfterCreated(main_);
   }
   void TearDown() override {
-    GetBridgeCommandTable().erase("TestEcho");
+    table_.erase("TestEcho");
     OrbitClientTest::TearDown();
   }
 

@@ -112,12 +112,16 @@ class SendPageEventTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetFakes(); }
   void TearDown() override { SetMainBrowser(nullptr); }
+
+  // As in the program: page events go to the main browser's main frame.
+  MainPageEventSink page_events_;
 };
 
 TEST_F(SendPageEventTest, RunsInTheMainBrowsersMainFrameAsShellScript) {
   auto browser = std::make_shared<FakeBrowser>();
   SetMainBrowser(browser);
-  SendPageEvent("OrbitMainBrowserStateChange", OneMember("state", "focused"));
+  SendPageEvent(&page_events_, "OrbitMainBrowserStateChange",
+                OneMember("state", "focused"));
   const auto& scripts = browser->main_frame()->scripts();
   ASSERT_EQ(1u, scripts.size());
   EXPECT_EQ(
@@ -129,7 +133,8 @@ TEST_F(SendPageEventTest, RunsInTheMainBrowsersMainFrameAsShellScript) {
 
 TEST_F(SendPageEventTest, WithoutMainBrowserTheEventIsLost) {
   SetMainBrowser(nullptr);
-  SendPageEvent("OrbitAppWillQuit", rapidjson::Value(rapidjson::kObjectType));
+  SendPageEvent(&page_events_, "OrbitAppWillQuit",
+                rapidjson::Value(rapidjson::kObjectType));
   EXPECT_TRUE(FakeCallLog().empty());
 
   // Nothing was queued for a browser that comes later.

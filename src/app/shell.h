@@ -1,0 +1,88 @@
+// The program's one owner: everything the browser process keeps for its whole run
+// is a member here, made in main and gone when main returns. The command table,
+// the quit lifecycle, the tray icon, the prepared popups and the page-event sink
+// live here; the services that the page's commands call are bound to them.
+//
+// Shutdown is this object's destruction. The destructor ends the lifecycle and
+// empties the command table; the members then go in reverse order of declaration:
+// the tray icon, every browser (closed), the engine (shut down), and last the
+// page-event sink, which the browsers closed by the engine still use.
+//
+// UI thread only.
+#ifndef SRC_APP_SHELL_H_
+#define SRC_APP_SHELL_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/app_lifecycle.h"
+#include "bridge/bridge_router.h"
+#include "engine/app.h"
+#include "engine/engine.h"
+#include "native/browser_operations.h"
+#include "native/prepared_popups.h"
+
+class TrayIcon;
+
+class Shell : public AppShell {
+ public:
+  Shell();
+  ~Shell() override;
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
+
+  // Starts the engine; its context, once ready, calls OnContextInitialized.
+  void StartEngine(const engine::Settings& settings, std::shared_ptr<engine::App> app);
+  // The tray icon, the main window and the bridge commands.
+  void OnContextInitialized();
+
+  // Every request to end the program: hides the main window, sends the page
+  // "OrbitAppWillQuit" and closes every browser once the grace period has passed.
+  // Repeated calls tell the page again; the browsers close once.
+  void Quit() { lifecycle_.Quit(); }
+  // The user asks for the program again: the tray icon or a delivered notification
+  // was clicked, or lumio-app was started a second time.
+  void Reopen() { lifecycle_.Reopen(); }
+  // True once a quit has been asked for; nothing calls it off.
+  bool IsQuitting() const { return lifecycle_.state() != AppLifecycle::State::kRunning; }
+
+ private:
+  // Shuts the engine down when it goes, if it was started.
+  class EngineRun {
+   public:
+    EngineRun() = default;
+    ~EngineRun();
+    void Start(const engine::Settings& settings, std::shared_ptr<engine::App> app);
+
+   private:
+    bool started_ = false;
+  };
+
+  // Asks every open browser to close when it goes.
+  class BrowsersClose {
+   public:
+    ~BrowsersClose() { ::CloseAllBrowsers(); }
+  };
+
+  // AppShell
+  void ShowMainWindow() override;
+  void HideMainWindow() override;
+  void SendPageEvent(const std::string& name, const rapidjson::Value& payload) override;
+  void CloseAllBrowsers() override;
+  void ClearBadge() override;
+  void RemoveDeliveredNotifications() override;
+  void PostDelayedTask(std::function<void()> task, int64_t delay_ms) override;
+
+  // In order of construction; each may refer to those above it.
+  MainPageEventSink page_events_;
+  AppLifecycle lifecycle_{this};
+  // The engine's client refers to these from any browser, so they outlive it.
+  PreparedPopups popups_;
+  BridgeCommandTable commands_;
+  EngineRun engine_;
+  BrowsersClose browsers_;
+  std::unique_ptr<TrayIcon> tray_;
+};
+
+#endif  // SRC_APP_SHELL_H_
