@@ -19,14 +19,15 @@
 namespace {
 
 struct Setup {
-  MainPageEventSink page_events;
+  Browsers browsers;
+  MainPageEventSink page_events{browsers};
   BridgeCommandTable table;
   std::shared_ptr<FakeServices> services = std::make_shared<FakeServices>();
   std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>();
 
   Setup() {
     RegisterBridgeCommands(table, AllServices(services, &page_events));
-    SetMainBrowser(browser);
+    browsers.set_main_browser(browser);
   }
 };
 

@@ -52,7 +52,7 @@ void Shell::OnContextInitialized() {
     tray_ = std::make_unique<TrayIcon>([this] { Reopen(); }, &page_events_);
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
-  CreateMainWindow(commands_, &page_events_, popups_);
+  CreateMainWindow(commands_, &page_events_, popups_, browsers_);
   BridgeServices services;
   services.window = WindowService::Create();
   services.app = std::make_shared<LifecycleAppService>(lifecycle_);
@@ -76,7 +76,11 @@ void Shell::SendPageEvent(const std::string& name, const rapidjson::Value& paylo
 }
 
 void Shell::CloseAllBrowsers() {
-  ::CloseAllBrowsers();
+  browsers_.CloseAll();
+}
+
+bool Shell::BrowsersClosing() const {
+  return browsers_.closing();
 }
 
 void Shell::ClearBadge() {

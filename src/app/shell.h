@@ -1,7 +1,8 @@
 // The program's one owner: everything the browser process keeps for its whole run
-// is a member here, made in main and gone when main returns. The command table,
-// the quit lifecycle, the tray icon, the prepared popups and the page-event sink
-// live here; the services that the page's commands call are bound to them.
+// is a member here, made in main and gone when main returns. The main browser
+// and the record that the browsers are closing, the page-event sink, the quit
+// lifecycle, the prepared popups, the command table and the tray icon live here;
+// the services that the page's commands call are bound to them.
 //
 // Shutdown is this object's destruction. The destructor ends the lifecycle and
 // empties the command table; the members then go in reverse order of declaration:
@@ -62,7 +63,11 @@ class Shell : public AppShell {
   // Asks every open browser to close when it goes.
   class BrowsersClose {
    public:
-    ~BrowsersClose() { ::CloseAllBrowsers(); }
+    explicit BrowsersClose(Browsers& browsers) : browsers_(browsers) {}
+    ~BrowsersClose() { browsers_.CloseAll(); }
+
+   private:
+    Browsers& browsers_;
   };
 
   // AppShell
@@ -70,18 +75,20 @@ class Shell : public AppShell {
   void HideMainWindow() override;
   void SendPageEvent(const std::string& name, const rapidjson::Value& payload) override;
   void CloseAllBrowsers() override;
+  bool BrowsersClosing() const override;
   void ClearBadge() override;
   void RemoveDeliveredNotifications() override;
   void PostDelayedTask(std::function<void()> task, int64_t delay_ms) override;
 
-  // In order of construction; each may refer to those above it.
-  MainPageEventSink page_events_;
+  // In order of construction; each may refer to those above it. The engine's
+  // client refers to those above engine_ from any browser, so they outlive it.
+  Browsers browsers_;
+  MainPageEventSink page_events_{browsers_};
   AppLifecycle lifecycle_{this};
-  // The engine's client refers to these from any browser, so they outlive it.
   PreparedPopups popups_;
   BridgeCommandTable commands_;
   EngineRun engine_;
-  BrowsersClose browsers_;
+  BrowsersClose close_browsers_{browsers_};
   std::unique_ptr<TrayIcon> tray_;
 };
 

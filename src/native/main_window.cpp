@@ -72,8 +72,10 @@ FrameExtents WindowManagerFrameExtents(QWidget* window) {
 
 void CreateMainWindow(const BridgeCommandTable& commands,
                       PageEventSink* page_events,
-                      PreparedPopups& popups) {
-  auto client = std::make_shared<OrbitClientNative>(commands, page_events, popups);
+                      PreparedPopups& popups,
+                      Browsers& browsers) {
+  auto client =
+      std::make_shared<OrbitClientNative>(commands, page_events, popups, browsers);
 
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
@@ -107,7 +109,7 @@ void CreateMainWindow(const BridgeCommandTable& commands,
       engine::CreateBrowserSync(window_info, client, kStartPage, settings);
 
   MainWindowStateTrackerInstance().Reset();
-  ResetCloseAllFlag();
+  browsers.ResetClosing();
 
   // Owned by the window; lives until the window really closes.
   new OBMainWindowDelegate(window, browser, page_events);

@@ -6,6 +6,7 @@
 
 #include "bridge/bridge_router.h"
 
+class Browsers;
 class BrowserWindow;
 class PageEventSink;
 class PreparedPopups;
@@ -15,11 +16,12 @@ class MainWindowStateTracker;
 // Creates the main window (hidden), the popup parent window and the main browser
 // on the start page, and resets the reported state and the close-all flag. The
 // browsers answer the page from |commands|, tell it about themselves and the
-// window through |page_events| and open popups prepared in |popups|; all three
-// must outlive the engine.
+// window through |page_events|, open popups prepared in |popups| and keep the
+// main browser in |browsers|; all four must outlive the engine.
 void CreateMainWindow(const BridgeCommandTable& commands,
                       PageEventSink* page_events,
-                      PreparedPopups& popups);
+                      PreparedPopups& popups,
+                      Browsers& browsers);
 
 // Gives the main window its default place, frame included, if it has no saved
 // one. Call right before showing it: only then, with the window ready to map, can

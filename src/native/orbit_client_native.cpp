@@ -48,8 +48,9 @@ Qt::WindowFlags FlagsForStyle(uint32_t style_mask) {
 
 OrbitClientNative::OrbitClientNative(const BridgeCommandTable& commands,
                                      PageEventSink* page_events,
-                                     PreparedPopups& popups)
-    : OrbitClient(commands, page_events), popups_(popups) {}
+                                     PreparedPopups& popups,
+                                     Browsers& browsers)
+    : OrbitClient(commands, page_events), popups_(popups), browsers_(browsers) {}
 
 bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
                                       const std::shared_ptr<engine::Frame>& frame,
@@ -61,7 +62,7 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
                                       engine::WindowInfo& window_info) {
   // A quitting program opens no more windows: the quit closes only those it
   // found. A popup whose address is refused would stay an empty window.
-  if (IsCloseAllFlagSet() || RefusesNavigationTo(target_url))
+  if (browsers_.closing() || RefusesNavigationTo(target_url))
     return true;
   // The app's own documents open windows and the user's browser as they like; any
   // other document (a page of the web in a frame, or shown in a window) only when
@@ -133,13 +134,13 @@ void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& b
   }
   OrbitClient::OnAfterCreated(browser);
   // Whatever comes into being after the quit closed every browser closes too.
-  if (IsCloseAllFlagSet())
+  if (browsers_.closing())
     browser->GetHost()->CloseBrowser(false);
 }
 
 bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser) {
-  std::shared_ptr<engine::Browser> main_browser = GetMainBrowser();
-  if (!IsCloseAllFlagSet() && main_browser && main_browser->IsSame(browser)) {
+  std::shared_ptr<engine::Browser> main_browser = browsers_.main_browser();
+  if (!browsers_.closing() && main_browser && main_browser->IsSame(browser)) {
     // The main window's close button only hides it; the page lives on.
     if (BrowserWindow* window = GetMainWindow())
       window->hide();
@@ -163,7 +164,7 @@ bool OrbitClientNative::OnBeforeUnloadDialog(
   // A quit is not called off: a page that asks to stay would otherwise keep a
   // hidden program alive that no further quit can end. The page had its grace
   // period to save its work.
-  if (!IsCloseAllFlagSet())
+  if (!browsers_.closing())
     return false;
   leave = true;
   return true;
@@ -171,10 +172,10 @@ bool OrbitClientNative::OnBeforeUnloadDialog(
 
 void OrbitClientNative::OnFirstBrowserCreated(
     const std::shared_ptr<engine::Browser>& browser) {
-  SetMainBrowser(browser);
+  browsers_.set_main_browser(browser);
 }
 
 void OrbitClientNative::OnLastBrowserClosed() {
-  SetMainBrowser(nullptr);
+  browsers_.set_main_browser(nullptr);
   engine::QuitMessageLoop();
 }

@@ -7,14 +7,16 @@
 
 #include "client/orbit_client.h"
 
+class Browsers;
 class PreparedPopups;
 
 class OrbitClientNative : public OrbitClient {
  public:
-  // |popups| must outlive the engine, as the table and the sink.
+  // |popups| and |browsers| must outlive the engine, as the table and the sink.
   OrbitClientNative(const BridgeCommandTable& commands,
                     PageEventSink* page_events,
-                    PreparedPopups& popups);
+                    PreparedPopups& popups,
+                    Browsers& browsers);
 
   // LifeSpanHandler
   // Popups get the window their prepared keywords describe; anything else the
@@ -45,6 +47,7 @@ class OrbitClientNative : public OrbitClient {
 
  private:
   PreparedPopups& popups_;
+  Browsers& browsers_;
 };
 
 #endif  // SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_

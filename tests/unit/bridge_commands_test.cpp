@@ -18,9 +18,9 @@ class BridgeCommandsTest : public ::testing::Test {
   void SetUp() override {
     ResetFakes();
     RegisterBridgeCommands(table_, AllServices(fake_, &page_events_));
-    SetMainBrowser(browser_);
+    browsers_.set_main_browser(browser_);
   }
-  void TearDown() override { SetMainBrowser(nullptr); }
+  void TearDown() override { browsers_.set_main_browser(nullptr); }
 
   // Runs one request; returns the calls it made and what the page got back.
   struct Result {
@@ -44,7 +44,8 @@ class BridgeCommandsTest : public ::testing::Test {
   }
 
   // As in the program: page events go to the main browser's main frame.
-  MainPageEventSink page_events_;
+  Browsers browsers_;
+  MainPageEventSink page_events_{browsers_};
   BridgeCommandTable table_;
   std::shared_ptr<FakeServices> fake_ = std::make_shared<FakeServices>();
   std::shared_ptr<FakeBrowser> browser_ = std::make_shared<FakeBrowser>();
@@ -92,7 +93,7 @@ TEST_F(BridgeCommandsTest, AppInitializedShowsTheWindowThenAnswersThenSendsTheEv
 }
 
 TEST_F(BridgeCommandsTest, AppInitializedWithoutMainBrowserStillAnswers) {
-  SetMainBrowser(nullptr);
+  browsers_.set_main_browser(nullptr);
   const Result result = Run(R"({"command":"OrbitAppInitialized","extra":[1,2]})");
   EXPECT_EQ(std::vector<std::string>{"Window.Show"}, result.calls);
   EXPECT_EQ(R"(success:{"text":"Hello, world!"})", result.answer);
