@@ -117,7 +117,9 @@ int main(int argc, char** argv) {
   OBApplication* shared_application = application.get();
   QMetaObject::invokeMethod(
       &delegate,
-      [&delegate, shared_application] { delegate.createApplication(shared_application); },
+      [&delegate, &shell, shared_application] {
+        delegate.createApplication(shared_application, shell->main_window());
+      },
       Qt::QueuedConnection);
   DeliverTerminationSignals([shared_application] { shared_application->terminate(); });
 

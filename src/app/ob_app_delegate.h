@@ -13,6 +13,7 @@
 #include <QObject>
 #include <functional>
 
+class BrowserWindow;
 class OBApplication;
 class QScreen;
 
@@ -24,8 +25,9 @@ class OBAppDelegate : public QObject {
       : quit_(std::move(quit)), reopen_(std::move(reopen)) {}
 
   // Run once from the message loop (the entry queues it): the window shortcuts
-  // that stand in for a menu bar, then the delegate takes up its role.
-  void createApplication(OBApplication* application);
+  // that stand in for a menu bar, on |main_window| (may be null), then the
+  // delegate takes up its role.
+  void createApplication(OBApplication* application, BrowserWindow* main_window);
   // Every request to terminate: starts the quit sequence.
   void tryToTerminateApplication(OBApplication* application);
   // The user clicked the tray icon or started the program a second time.

@@ -52,9 +52,9 @@ void Shell::OnContextInitialized() {
     tray_ = std::make_unique<TrayIcon>([this] { Reopen(); }, &page_events_);
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
-  CreateMainWindow(commands_, &page_events_, popups_, browsers_);
+  main_window_.Create(commands_, &page_events_, popups_, browsers_);
   BridgeServices services;
-  services.window = WindowService::Create();
+  services.window = std::make_shared<MainWindowService>(main_window_);
   services.app = std::make_shared<LifecycleAppService>(lifecycle_);
   services.tray = std::make_shared<DesktopTrayService>(*tray_);
   services.os = OsService::Create();
@@ -64,11 +64,11 @@ void Shell::OnContextInitialized() {
 }
 
 void Shell::ShowMainWindow() {
-  MainWindowShow();
+  MainWindowShow(main_window_);
 }
 
 void Shell::HideMainWindow() {
-  MainWindowHide();
+  MainWindowHide(main_window_);
 }
 
 void Shell::SendPageEvent(const std::string& name, const rapidjson::Value& payload) {

@@ -1,7 +1,8 @@
 // The program's one owner: everything the browser process keeps for its whole run
 // is a member here, made in main and gone when main returns. The main browser
 // and the record that the browsers are closing, the page-event sink, the quit
-// lifecycle, the prepared popups, the command table and the tray icon live here;
+// lifecycle, the main window and the popup parent, the prepared popups, the
+// command table and the tray icon live here;
 // the services that the page's commands call are bound to them.
 //
 // Shutdown is this object's destruction. The destructor ends the lifecycle and
@@ -22,6 +23,7 @@
 #include "engine/app.h"
 #include "engine/engine.h"
 #include "native/browser_operations.h"
+#include "native/main_window.h"
 #include "native/prepared_popups.h"
 
 class TrayIcon;
@@ -47,6 +49,9 @@ class Shell : public AppShell {
   void Reopen() { lifecycle_.Reopen(); }
   // True once a quit has been asked for; nothing calls it off.
   bool IsQuitting() const { return lifecycle_.state() != AppLifecycle::State::kRunning; }
+
+  // Null before OnContextInitialized and after the main window has really closed.
+  BrowserWindow* main_window() const { return main_window_.window(); }
 
  private:
   // Shuts the engine down when it goes, if it was started.
@@ -85,6 +90,7 @@ class Shell : public AppShell {
   Browsers browsers_;
   MainPageEventSink page_events_{browsers_};
   AppLifecycle lifecycle_{this};
+  MainWindow main_window_;
   PreparedPopups popups_;
   BridgeCommandTable commands_;
   EngineRun engine_;

@@ -1,7 +1,7 @@
 // The native services that bridge commands call: small interfaces, so that the
 // commands stay free of Qt and the tests hand them fakes that record calls. The
 // platform code implements them; the program's Shell makes one of each, bound to
-// the objects it owns (the services that act on no state of the program have a
+// the objects it owns (OsService, which acts on no state of the program, has a
 // Create()). All are called on the UI thread and report nothing back unless they
 // return a value.
 #ifndef SRC_BRIDGE_BRIDGE_SERVICES_H_
@@ -19,7 +19,6 @@ class PageEventSink;
 // The main window.
 class WindowService {
  public:
-  static std::unique_ptr<WindowService> Create();
   virtual ~WindowService() = default;
 
   // Shown, raised and given the keyboard focus.

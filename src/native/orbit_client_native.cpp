@@ -49,8 +49,12 @@ Qt::WindowFlags FlagsForStyle(uint32_t style_mask) {
 OrbitClientNative::OrbitClientNative(const BridgeCommandTable& commands,
                                      PageEventSink* page_events,
                                      PreparedPopups& popups,
-                                     Browsers& browsers)
-    : OrbitClient(commands, page_events), popups_(popups), browsers_(browsers) {}
+                                     Browsers& browsers,
+                                     MainWindow& main_window)
+    : OrbitClient(commands, page_events),
+      popups_(popups),
+      browsers_(browsers),
+      main_window_(main_window) {}
 
 bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
                                       const std::shared_ptr<engine::Frame>& frame,
@@ -107,13 +111,14 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
   // The engine makes the popup's view in the hidden popup parent; OnAfterCreated
   // moves it into its own window.
   window_info = engine::WindowInfo();
-  window_info.parent_view = ToNativeView(GetPopupParentWindow());
+  window_info.parent_view = ToNativeView(main_window_.popup_parent());
   return false;
 }
 
 void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) {
   auto* view = ToWidget(browser->GetHost()->GetWindowHandle());
-  if (view && GetPopupParentWindow() && view->window() == GetPopupParentWindow()) {
+  if (view && main_window_.popup_parent() &&
+      view->window() == main_window_.popup_parent()) {
     const PopupPlacement placement = popups_.pending();
     const Rect content = BottomLeftToTopLeft(placement.content, PrimaryScreenHeight());
     // Owned by the window system side until it really closes (its delegate
@@ -142,7 +147,7 @@ bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser)
   std::shared_ptr<engine::Browser> main_browser = browsers_.main_browser();
   if (!browsers_.closing() && main_browser && main_browser->IsSame(browser)) {
     // The main window's close button only hides it; the page lives on.
-    if (BrowserWindow* window = GetMainWindow())
+    if (BrowserWindow* window = main_window_.window())
       window->hide();
     return true;
   }
@@ -154,7 +159,7 @@ bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser)
 void OrbitClientNative::OnTitleChange(const std::shared_ptr<engine::Browser>& browser,
                                       const std::string& title) {
   QWidget* window = WindowOf(browser);
-  if (window && window != GetPopupParentWindow())
+  if (window && window != main_window_.popup_parent())
     window->setWindowTitle(ToQString(title));
 }
 

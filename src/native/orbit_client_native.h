@@ -8,15 +8,18 @@
 #include "client/orbit_client.h"
 
 class Browsers;
+class MainWindow;
 class PreparedPopups;
 
 class OrbitClientNative : public OrbitClient {
  public:
-  // |popups| and |browsers| must outlive the engine, as the table and the sink.
+  // |popups|, |browsers| and |main_window| must outlive the engine, as the table
+  // and the sink.
   OrbitClientNative(const BridgeCommandTable& commands,
                     PageEventSink* page_events,
                     PreparedPopups& popups,
-                    Browsers& browsers);
+                    Browsers& browsers,
+                    MainWindow& main_window);
 
   // LifeSpanHandler
   // Popups get the window their prepared keywords describe; anything else the
@@ -48,6 +51,7 @@ class OrbitClientNative : public OrbitClient {
  private:
   PreparedPopups& popups_;
   Browsers& browsers_;
+  MainWindow& main_window_;
 };
 
 #endif  // SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_

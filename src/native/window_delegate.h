@@ -22,6 +22,7 @@
 #include "engine/browser.h"
 #include "native/window_state.h"
 
+class MainWindow;
 class PageEventSink;
 class QWidget;
 
@@ -58,10 +59,11 @@ class OBWindowDelegate : public QObject {
 class OBMainWindowDelegate : public OBWindowDelegate {
   Q_OBJECT
  public:
-  // |page_events| (may be null) must outlive the window.
+  // |page_events| (may be null) and |main_window| must outlive the window.
   OBMainWindowDelegate(QWidget* window,
                        std::shared_ptr<engine::Browser> browser,
-                       PageEventSink* page_events);
+                       PageEventSink* page_events,
+                       MainWindow& main_window);
   void NotifyChange() override;
 
  private:
@@ -77,6 +79,7 @@ class OBMainWindowDelegate : public OBWindowDelegate {
   QTimer settle_timer_;
   QElapsedTimer settling_;
   PageEventSink* page_events_;
+  MainWindow& main_window_;
 };
 
 #endif  // SRC_NATIVE_WINDOW_DELEGATE_H_
