@@ -3,7 +3,7 @@
 #include "bridge/bridge_commands.h"
 #include "bridge/bridge_services.h"
 #include "bridge/page_event.h"
-#include "native/main_window.h"
+#include "native/orbit_client_native.h"
 #include "native/tray_icon.h"
 #include "native/window_operations.h"
 
@@ -52,12 +52,12 @@ void Shell::OnContextInitialized() {
     tray_ = std::make_unique<TrayIcon>([this] { Reopen(); }, &page_events_);
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
-  main_window_.Create(commands_, &page_events_, popups_, browsers_);
+  main_window_.Create({commands_, &page_events_, popups_, browsers_, opener_});
   BridgeServices services;
   services.window = std::make_shared<MainWindowService>(main_window_);
   services.app = std::make_shared<LifecycleAppService>(lifecycle_);
   services.tray = std::make_shared<DesktopTrayService>(*tray_);
-  services.os = OsService::Create();
+  services.os = std::make_shared<DesktopOsService>(opener_);
   services.popup = std::make_shared<PreparedPopupService>(popups_);
   services.page_events = &page_events_;
   RegisterBridgeCommands(commands_, services);

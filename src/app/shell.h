@@ -2,13 +2,14 @@
 // is a member here, made in main and gone when main returns. The main browser
 // and the record that the browsers are closing, the page-event sink, the quit
 // lifecycle, the main window and the popup parent, the prepared popups, the
-// command table and the tray icon live here;
+// opener of external addresses, the command table and the tray icon live here;
 // the services that the page's commands call are bound to them.
 //
 // Shutdown is this object's destruction. The destructor ends the lifecycle and
 // empties the command table; the members then go in reverse order of declaration:
-// the tray icon, every browser (closed), the engine (shut down), and last the
-// page-event sink, which the browsers closed by the engine still use.
+// the tray icon, every browser (closed), the engine (shut down), and then what the
+// engine's client refers to, the page-event sink that the browsers closed by the
+// engine still use among it.
 //
 // UI thread only.
 #ifndef SRC_APP_SHELL_H_
@@ -24,6 +25,7 @@
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/main_window.h"
+#include "native/os_services.h"
 #include "native/prepared_popups.h"
 
 class TrayIcon;
@@ -92,6 +94,7 @@ class Shell : public AppShell {
   AppLifecycle lifecycle_{this};
   MainWindow main_window_;
   PreparedPopups popups_;
+  ExternalOpener opener_;
   BridgeCommandTable commands_;
   EngineRun engine_;
   BrowsersClose close_browsers_{browsers_};

@@ -1,9 +1,8 @@
 // The native services that bridge commands call: small interfaces, so that the
 // commands stay free of Qt and the tests hand them fakes that record calls. The
 // platform code implements them; the program's Shell makes one of each, bound to
-// the objects it owns (OsService, which acts on no state of the program, has a
-// Create()). All are called on the UI thread and report nothing back unless they
-// return a value.
+// the objects it owns. All are called on the UI thread and report nothing back unless
+// they return a value.
 #ifndef SRC_BRIDGE_BRIDGE_SERVICES_H_
 #define SRC_BRIDGE_BRIDGE_SERVICES_H_
 
@@ -72,7 +71,6 @@ class TrayService {
 // Questions to the operating system, and the user's login items.
 class OsService {
  public:
-  static std::unique_ptr<OsService> Create();
   virtual ~OsService() = default;
 
   // The computer's name, up to its first dot; empty when there is none.

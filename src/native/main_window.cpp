@@ -68,12 +68,8 @@ MainWindow::MainWindow() = default;
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::Create(const BridgeCommandTable& commands,
-                        PageEventSink* page_events,
-                        PreparedPopups& popups,
-                        Browsers& browsers) {
-  auto client =
-      std::make_shared<OrbitClientNative>(commands, page_events, popups, browsers, *this);
+void MainWindow::Create(const ClientParts& parts) {
+  auto client = std::make_shared<OrbitClientNative>(parts, *this);
 
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
@@ -108,10 +104,10 @@ void MainWindow::Create(const BridgeCommandTable& commands,
       engine::CreateBrowserSync(window_info, client, kStartPage, settings);
 
   state_tracker_.Reset();
-  browsers.ResetClosing();
+  parts.browsers.ResetClosing();
 
   // Owned by the window; lives until the window really closes.
-  new OBMainWindowDelegate(window, browser, page_events, *this);
+  new OBMainWindowDelegate(window, browser, parts.page_events, *this);
   window->setWindowOpacity(1.0);
 }
 

@@ -8,14 +8,11 @@
 #include <QPointer>
 #include <memory>
 
-#include "bridge/bridge_router.h"
 #include "native/window_state.h"
 
-class Browsers;
 class BrowserWindow;
-class PageEventSink;
-class PreparedPopups;
 class QWidget;
+struct ClientParts;
 
 class MainWindow {
  public:
@@ -26,14 +23,9 @@ class MainWindow {
 
   // Creates the main window (hidden), the popup parent window and the main browser
   // on the start page, and resets the reported state and the close-all record.
-  // The browsers answer the page from |commands|, tell it about themselves and the
-  // window through |page_events|, open popups prepared in |popups| and keep the
-  // main browser in |browsers|; all four, and this object, must outlive the
-  // engine.
-  void Create(const BridgeCommandTable& commands,
-              PageEventSink* page_events,
-              PreparedPopups& popups,
-              Browsers& browsers);
+  // The browsers act on |parts| (see OrbitClientNative), which, as this object,
+  // must outlive the engine.
+  void Create(const ClientParts& parts);
 
   // Gives the main window its default place, frame included, if it has no saved
   // one. Call right before showing it: only then, with the window ready to map, can

@@ -46,14 +46,11 @@ Qt::WindowFlags FlagsForStyle(uint32_t style_mask) {
 
 }  // namespace
 
-OrbitClientNative::OrbitClientNative(const BridgeCommandTable& commands,
-                                     PageEventSink* page_events,
-                                     PreparedPopups& popups,
-                                     Browsers& browsers,
-                                     MainWindow& main_window)
-    : OrbitClient(commands, page_events),
-      popups_(popups),
-      browsers_(browsers),
+OrbitClientNative::OrbitClientNative(const ClientParts& parts, MainWindow& main_window)
+    : OrbitClient(parts.commands, parts.page_events),
+      popups_(parts.popups),
+      browsers_(parts.browsers),
+      opener_(parts.opener),
       main_window_(main_window) {}
 
 bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
@@ -75,7 +72,7 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
   if (!from_app && !user_gesture)
     return true;
   if (disposition != engine::WindowOpenDisposition::kNewPopup) {
-    OSOpenExternalBrowser(target_url);
+    opener_.Open(target_url);
     return true;
   }
   QWidget* opener_window = WindowOf(browser);

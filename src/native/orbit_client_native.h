@@ -8,18 +8,25 @@
 #include "client/orbit_client.h"
 
 class Browsers;
+class ExternalOpener;
 class MainWindow;
 class PreparedPopups;
 
+// What the client acts on besides the engine's objects. The program's Shell owns
+// all of it, and all of it outlives the engine.
+struct ClientParts {
+  const BridgeCommandTable& commands;
+  // May be null: events are dropped.
+  PageEventSink* page_events;
+  PreparedPopups& popups;
+  Browsers& browsers;
+  ExternalOpener& opener;
+};
+
 class OrbitClientNative : public OrbitClient {
  public:
-  // |popups|, |browsers| and |main_window| must outlive the engine, as the table
-  // and the sink.
-  OrbitClientNative(const BridgeCommandTable& commands,
-                    PageEventSink* page_events,
-                    PreparedPopups& popups,
-                    Browsers& browsers,
-                    MainWindow& main_window);
+  // |main_window| must outlive the engine, as the parts.
+  OrbitClientNative(const ClientParts& parts, MainWindow& main_window);
 
   // LifeSpanHandler
   // Popups get the window their prepared keywords describe; anything else the
@@ -51,6 +58,7 @@ class OrbitClientNative : public OrbitClient {
  private:
   PreparedPopups& popups_;
   Browsers& browsers_;
+  ExternalOpener& opener_;
   MainWindow& main_window_;
 };
 
