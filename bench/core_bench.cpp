@@ -100,8 +100,8 @@ void BM_PackRequestMiss(benchmark::State& state) {
 BENCHMARK(BM_PackRequestMiss);
 
 // "BenchEcho": answers "{}" without reading anything.
-void RegisterEchoCommand() {
-  RegisterBridgeCommand("BenchEcho",
+void RegisterEchoCommand(BridgeCommandTable& table) {
+  RegisterBridgeCommand(table, "BenchEcho",
                         [](const auto&, const auto&, int64_t, const auto&, bool,
                            const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
                           ReplyEmptyObject(cb);
@@ -109,14 +109,15 @@ void RegisterEchoCommand() {
 }
 
 void BM_DispatchBridgeQuery(benchmark::State& state) {
-  RegisterEchoCommand();
+  BridgeCommandTable commands;
+  RegisterEchoCommand(commands);
   auto frame = std::make_shared<AppFrame>();
   auto callback = std::make_shared<NullCallback>();
   const std::string request =
       R"({"command":"BenchEcho","title":"Hello","unreadCount":3})";
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        DispatchBridgeQuery(nullptr, frame, 1, request, false, callback));
+        DispatchBridgeQuery(commands, nullptr, frame, 1, request, false, callback));
 }
 BENCHMARK(BM_DispatchBridgeQuery);
 
@@ -144,12 +145,12 @@ class NullServices : public WindowService, public TrayService {
 // A registered command with arguments, end to end: parse, read the members,
 // call the service, answer.
 void BM_DispatchCommandWithArguments(benchmark::State& state) {
-  GetBridgeCommandTable().clear();
+  BridgeCommandTable commands;
   auto services = std::make_shared<NullServices>();
   BridgeServices table;
   table.window = services;
   table.tray = services;
-  RegisterBridgeCommands(table);
+  RegisterBridgeCommands(commands, table);
   auto frame = std::make_shared<AppFrame>();
   auto callback = std::make_shared<NullCallback>();
   const std::string request =
@@ -160,9 +161,8 @@ void BM_DispatchCommandWithArguments(benchmark::State& state) {
                             R"({"id":3,"label":"Quit","enabled":true}]})";
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        DispatchBridgeQuery(nullptr, frame, 1, request, false, callback));
+        DispatchBridgeQuery(commands, nullptr, frame, 1, request, false, callback));
   state.SetLabel(state.range(0) == 0 ? "SetAlpha" : "TrayIconUpdateMenu, 3 items");
-  GetBridgeCommandTable().clear();
 }
 BENCHMARK(BM_DispatchCommandWithArguments)->Arg(0)->Arg(1);
 
@@ -170,8 +170,8 @@ BENCHMARK(BM_DispatchCommandWithArguments)->Arg(0)->Arg(1);
 // string member (the cheapest text to parse), or an array of small numbers (about
 // the dearest). The command answers without reading the member.
 void BM_DispatchLargeRequest(benchmark::State& state) {
-  GetBridgeCommandTable().clear();
-  RegisterEchoCommand();
+  BridgeCommandTable commands;
+  RegisterEchoCommand(commands);
   auto frame = std::make_shared<AppFrame>();
   auto callback = std::make_shared<NullCallback>();
   // In KiB; the largest stays just inside the limit.
@@ -189,12 +189,11 @@ void BM_DispatchLargeRequest(benchmark::State& state) {
   }
   request += '}';
   for (auto _ : state) {
-    if (!DispatchBridgeQuery(nullptr, frame, 1, request, false, callback))
+    if (!DispatchBridgeQuery(commands, nullptr, frame, 1, request, false, callback))
       state.SkipWithError("not taken");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * request.size()));
   state.SetLabel(state.range(0) == 0 ? "string" : "array of numbers");
-  GetBridgeCommandTable().clear();
 }
 BENCHMARK(BM_DispatchLargeRequest)
     ->ArgsProduct({{0, 1}, {1024, 4096, 10239}})

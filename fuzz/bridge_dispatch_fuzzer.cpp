@@ -19,12 +19,15 @@
 namespace {
 
 struct Setup {
+  Browsers browsers;
+  MainPageEventSink page_events{browsers};
+  BridgeCommandTable table;
   std::shared_ptr<FakeServices> services = std::make_shared<FakeServices>();
   std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>();
 
   Setup() {
-    RegisterBridgeCommands(AllServices(services));
-    SetMainBrowser(browser);
+    RegisterBridgeCommands(table, AllServices(services, &page_events));
+    browsers.set_main_browser(browser);
   }
 };
 
@@ -50,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto callback = std::make_shared<FakeRouterCallback>();
   const std::string request(reinterpret_cast<const char*>(data), size);
 
-  const bool taken = DispatchBridgeQuery(setup->browser, frame, 1, request,
+  const bool taken = DispatchBridgeQuery(setup->table, setup->browser, frame, 1, request,
                                          /*persistent=*/size % 2 == 1, callback);
 
   const size_t answers = callback->successes().size() + callback->failures().size();

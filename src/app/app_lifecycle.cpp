@@ -7,11 +7,18 @@
 AppLifecycle::AppLifecycle(AppShell* shell)
     : shell_(shell), self_(std::make_shared<AppLifecycle*>(this)) {}
 
+AppLifecycle::State AppLifecycle::state() const {
+  if (loop_ended_)
+    return State::kLoopEnded;
+  if (shell_->BrowsersClosing())
+    return State::kClosing;
+  return quit_announced_ ? State::kQuitAnnounced : State::kRunning;
+}
+
 void AppLifecycle::Quit() {
-  if (state_ == State::kLoopEnded)
+  if (loop_ended_)
     return;
-  if (state_ == State::kRunning)
-    state_ = State::kQuitAnnounced;
+  quit_announced_ = true;
   shell_->HideMainWindow();
   shell_->SendPageEvent(page_event::kOrbitAppWillQuit,
                         rapidjson::Value(rapidjson::kObjectType));
@@ -32,7 +39,8 @@ void AppLifecycle::QuitNow() {
 
 void AppLifecycle::Reopen() {
   // A window whose page is being unloaded is not worth showing.
-  if (state_ == State::kClosing || state_ == State::kLoopEnded)
+  const State state = this->state();
+  if (state == State::kClosing || state == State::kLoopEnded)
     return;
   shell_->ShowMainWindow();
   shell_->ClearBadge();
@@ -40,12 +48,12 @@ void AppLifecycle::Reopen() {
 }
 
 void AppLifecycle::OnLoopEnded() {
-  state_ = State::kLoopEnded;
+  loop_ended_ = true;
 }
 
 void AppLifecycle::CloseAllBrowsers() {
-  if (state_ == State::kClosing || state_ == State::kLoopEnded)
+  const State state = this->state();
+  if (state == State::kClosing || state == State::kLoopEnded)
     return;
-  state_ = State::kClosing;
   shell_->CloseAllBrowsers();
 }

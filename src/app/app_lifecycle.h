@@ -40,6 +40,9 @@ class AppShell {
   // Asks every open browser to close, running the pages' unload handlers. When the
   // last one has closed, the message loop ends.
   virtual void CloseAllBrowsers() = 0;
+  // Whether the browsers were asked to close: the browsers keep the one record of
+  // it, which CloseAllBrowsers sets.
+  virtual bool BrowsersClosing() const = 0;
   virtual void ClearBadge() = 0;
   virtual void RemoveDeliveredNotifications() = 0;
   // Runs |task| on the UI thread after |delay_ms|.
@@ -67,13 +70,15 @@ class AppLifecycle {
   // The message loop has returned.
   void OnLoopEnded();
 
-  State state() const { return state_; }
+  // Closing while the shell says the browsers are closing.
+  State state() const;
 
  private:
   void CloseAllBrowsers();
 
   AppShell* shell_;
-  State state_ = State::kRunning;
+  bool quit_announced_ = false;
+  bool loop_ended_ = false;
   // Tasks still queued when this object goes do nothing.
   std::shared_ptr<AppLifecycle*> self_;
 };

@@ -1,5 +1,6 @@
-// lumio-app: the program the user starts. Runs the engine's browser process, owns
-// every window and native service, and lives until the last browser has closed.
+// lumio-app: the program the user starts. Runs the engine's browser process; its
+// Shell owns every window and native service, and it lives until the last browser
+// has closed.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,20 +9,16 @@
 
 #include <QMetaObject>
 
-#include "app/app_quit.h"
 #include "app/ob_app_delegate.h"
 #include "app/ob_application.h"
 #include "app/orbit_app.h"
+#include "app/shell.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
-#include "bridge/bridge_router.h"
-#include "bridge/page_event.h"
 #include "engine/engine.h"
 #include "lumio_protocol.h"
-#include "native/browser_operations.h"
 #include "native/data_paths.h"
 #include "native/os_services.h"
-#include "native/tray_icon.h"
 #include "resources/scheme_handler_factory.h"
 #include "resources/web_folder.h"
 #include "resources/zip_archive.h"
@@ -58,14 +55,28 @@ int main(int argc, char** argv) {
       engine::PrepareBrowserProcess(argc, argv, settings, app);
   auto application =
       std::make_unique<OBApplication>(arguments->argc(), arguments->argv());
-  OBAppDelegate delegate;
+  // Made once the engine may start; until then nothing asks for it (every request
+  // comes through the message loop).
+  std::unique_ptr<Shell> shell;
+  // A request that comes after the Shell has gone finds the program ended, as the
+  // Shell's last state says.
+  OBAppDelegate delegate(
+      [&shell] {
+        if (shell)
+          shell->Quit();
+      },
+      [&shell] {
+        if (shell)
+          shell->Reopen();
+      });
 
   // Before the engine starts: a second lumio-app must never touch the cache of
   // the first.
   auto instance =
       std::make_unique<SingleInstance>(QString::fromStdString(settings.cache_path));
   switch (instance->ClaimOrHandOver(
-      &AppIsQuitting, [&delegate] { delegate.applicationShouldHandleReopen(); })) {
+      [&shell] { return !shell || shell->IsQuitting(); },
+      [&delegate] { delegate.applicationShouldHandleReopen(); })) {
     case SingleInstance::Claim::kFirst:
       break;
     case SingleInstance::Claim::kHandedOver:
@@ -80,11 +91,9 @@ int main(int argc, char** argv) {
   // From here on a signal quits in order; until here it simply ends the process.
   CatchTerminationSignals();
 
-  // Page events go to the main page for as long as there is one.
-  MainPageEventSink page_events;
-  SetPageEventSink(&page_events);
-
-  engine::Initialize(settings, app);
+  shell = std::make_unique<Shell>();
+  app->SetContextInitializedCallback([&shell] { shell->OnContextInitialized(); });
+  shell->StartEngine(settings, app);
 
   // A missing or broken pack leaves the archive empty: the program runs on, and
   // every page of the pack is "not found". LUMIO_WEB_DIR names a folder to serve
@@ -110,20 +119,17 @@ int main(int argc, char** argv) {
   OBApplication* shared_application = application.get();
   QMetaObject::invokeMethod(
       &delegate,
-      [&delegate, shared_application] { delegate.createApplication(shared_application); },
+      [&delegate, &shell, shared_application] {
+        delegate.createApplication(shared_application, shell->main_window());
+      },
       Qt::QueuedConnection);
   DeliverTerminationSignals([shared_application] { shared_application->terminate(); });
 
   engine::RunMessageLoop();
 
   // The native services, the tray icon among them, go while the application object
-  // still exists.
-  AppMessageLoopEnded();
-  GetBridgeCommandTable().clear();
-  TrayIconListenerDestroy();
-  CloseAllBrowsers();
-  engine::Shutdown();
-  SetPageEventSink(nullptr);
+  // still exists; the Shell's destruction is the shutdown, in its order.
+  shell.reset();
   // The cache is closed: another lumio-app may have it now.
   instance.reset();
   application.reset();

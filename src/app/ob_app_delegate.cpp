@@ -5,16 +5,15 @@
 #include <QShortcut>
 #include <QWidget>
 
-#include "app/app_quit.h"
 #include "app/ob_application.h"
 #include "native/browser_window.h"
-#include "native/main_window.h"
 
-void OBAppDelegate::createApplication(OBApplication* application) {
+void OBAppDelegate::createApplication(OBApplication* application,
+                                      BrowserWindow* main_window) {
   // The menu bar's commands, as shortcuts. Quit works from every window of the
   // program; Close and Minimize act on the main window, Close like its close
   // button (which only hides it).
-  if (BrowserWindow* window = GetMainWindow()) {
+  if (BrowserWindow* window = main_window) {
     auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), window);
     quit->setContext(Qt::ApplicationShortcut);
     connect(quit, &QShortcut::activated, application, &OBApplication::terminate);
@@ -39,11 +38,11 @@ void OBAppDelegate::createApplication(OBApplication* application) {
 }
 
 void OBAppDelegate::tryToTerminateApplication(OBApplication* application) {
-  AppQuit();
+  quit_();
 }
 
 void OBAppDelegate::applicationShouldHandleReopen() {
-  AppReopen();
+  reopen_();
 }
 
 void OBAppDelegate::applicationDidChangeScreenParameters() {

@@ -4,6 +4,8 @@
 #ifndef SRC_APP_ORBIT_APP_H_
 #define SRC_APP_ORBIT_APP_H_
 
+#include <functional>
+
 #include "engine/app.h"
 
 // The page side of the message router needs no handler here: the engine injects
@@ -12,6 +14,12 @@ class OrbitApp : public engine::App,
                  public engine::BrowserProcessHandler,
                  public std::enable_shared_from_this<OrbitApp> {
  public:
+  // What the browser process brings up once the engine's context is ready (the
+  // program's Shell); other processes set nothing.
+  void SetContextInitializedCallback(std::function<void()> callback) {
+    context_initialized_ = std::move(callback);
+  }
+
   // App
   void OnBeforeCommandLineProcessing(const std::string& process_type,
                                      engine::CommandLine& command_line) override;
@@ -20,6 +28,9 @@ class OrbitApp : public engine::App,
 
   // BrowserProcessHandler
   void OnContextInitialized() override;
+
+ private:
+  std::function<void()> context_initialized_;
 };
 
 #endif  // SRC_APP_ORBIT_APP_H_

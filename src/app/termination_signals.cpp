@@ -9,6 +9,8 @@
 
 namespace {
 
+// Process-wide because a signal handler reaches nothing else: it takes no
+// argument, and may only make async-signal-safe calls (write to this pipe).
 int g_signal_pipe[2] = {-1, -1};
 
 void OnSignal(int) {

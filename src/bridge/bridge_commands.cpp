@@ -39,7 +39,7 @@ void AppInitialized(const BridgeServices& s,
   rapidjson::Document reply(rapidjson::kObjectType);
   reply.AddMember("text", "Hello, world!", reply.GetAllocator());
   callback->Success(reply);
-  SendPageEvent(page_event::kOrbitAppInitializedReply, reply);
+  SendPageEvent(s.page_events, page_event::kOrbitAppInitializedReply, reply);
 }
 
 void AppQuit(const BridgeServices& s, const CommandArguments&, const Callback& callback) {
@@ -240,10 +240,10 @@ constexpr BridgeCommand kBridgeCommands[] = {
 
 }  // namespace
 
-void RegisterBridgeCommands(const BridgeServices& services) {
+void RegisterBridgeCommands(BridgeCommandTable& table, const BridgeServices& services) {
   for (const BridgeCommand& command : kBridgeCommands) {
     const CommandBody body = command.body;
-    RegisterBridgeCommand(command.name,
+    RegisterBridgeCommand(table, command.name,
                           [services, body](const std::shared_ptr<engine::Browser>&,
                                            const std::shared_ptr<engine::Frame>&, int64_t,
                                            const rapidjson::Document& request, bool,

@@ -3,15 +3,16 @@
 #ifndef SRC_BRIDGE_BRIDGE_COMMANDS_H_
 #define SRC_BRIDGE_BRIDGE_COMMANDS_H_
 
+#include "bridge/bridge_router.h"
 #include "bridge/bridge_services.h"
 #include "lumio_protocol.h"
 
 // The program's version as the page learns it.
 inline constexpr const char* kAppVersion = protocol::kVersion;
 
-// Fills the bridge command table, in a fixed order, with commands that call
-// |services|; the table keeps them alive. Called once at start-up, after the main
-// window exists. UI thread.
-void RegisterBridgeCommands(const BridgeServices& services);
+// Fills |table|, in a fixed order, with commands that call |services|; the table
+// keeps them alive. Called once at start-up, after the main window exists. UI
+// thread.
+void RegisterBridgeCommands(BridgeCommandTable& table, const BridgeServices& services);
 
 #endif  // SRC_BRIDGE_BRIDGE_COMMANDS_H_

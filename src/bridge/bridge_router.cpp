@@ -22,13 +22,10 @@ void OrbitBridgeCommandCallback::Failure(int code, const rapidjson::Value& value
     router_callback_->Failure(code, JsonToText(value));
 }
 
-BridgeCommandTable& GetBridgeCommandTable() {
-  static BridgeCommandTable table;
-  return table;
-}
-
-void RegisterBridgeCommand(const std::string& name, BridgeCommandHandler handler) {
-  GetBridgeCommandTable()[name] = std::move(handler);
+void RegisterBridgeCommand(BridgeCommandTable& table,
+                           const std::string& name,
+                           BridgeCommandHandler handler) {
+  table[name] = std::move(handler);
 }
 
 void ReplyEmptyObject(const std::shared_ptr<OrbitBridgeCommandCallback>& callback) {
@@ -36,6 +33,7 @@ void ReplyEmptyObject(const std::shared_ptr<OrbitBridgeCommandCallback>& callbac
 }
 
 bool DispatchBridgeQuery(
+    const BridgeCommandTable& table,
     const std::shared_ptr<engine::Browser>& browser,
     const std::shared_ptr<engine::Frame>& frame,
     int64_t query_id,
@@ -65,7 +63,6 @@ bool DispatchBridgeQuery(
   if (command == document.MemberEnd() || !command->value.IsString())
     return false;
 
-  const BridgeCommandTable& table = GetBridgeCommandTable();
   const auto entry = table.find(
       std::string(command->value.GetString(), command->value.GetStringLength()));
   if (entry == table.end() || !entry->second)

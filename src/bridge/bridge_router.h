@@ -9,8 +9,8 @@
 // byte for byte. Anything else is not taken, and the message router fails it with
 // -1 "The query has been canceled".
 //
-// UI thread only: the table is filled once at start-up and read while dispatching,
-// both on that thread, so it has no lock.
+// UI thread only: the program's table (owned by its Shell) is filled once at
+// start-up and read while dispatching, both on that thread, so it has no lock.
 #ifndef SRC_BRIDGE_BRIDGE_ROUTER_H_
 #define SRC_BRIDGE_BRIDGE_ROUTER_H_
 
@@ -69,18 +69,18 @@ using BridgeCommandHandler =
 // Command name (UTF-8, compared byte-wise) to handler.
 using BridgeCommandTable = std::map<std::string, BridgeCommandHandler>;
 
-// The process-wide table; empty until RegisterBridgeCommands.
-BridgeCommandTable& GetBridgeCommandTable();
-
-// Inserts |handler| under |name|, replacing an earlier one.
-void RegisterBridgeCommand(const std::string& name, BridgeCommandHandler handler);
+// Inserts |handler| under |name| in |table|, replacing an earlier one.
+void RegisterBridgeCommand(BridgeCommandTable& table,
+                           const std::string& name,
+                           BridgeCommandHandler handler);
 
 // Answers with the empty object, "{}".
 void ReplyEmptyObject(const std::shared_ptr<OrbitBridgeCommandCallback>& callback);
 
-// The message router's OnQuery: true when a command handler ran (whatever it
-// answered), false when the request was not taken.
+// The message router's OnQuery over |table|: true when a command handler ran
+// (whatever it answered), false when the request was not taken.
 bool DispatchBridgeQuery(
+    const BridgeCommandTable& table,
     const std::shared_ptr<engine::Browser>& browser,
     const std::shared_ptr<engine::Frame>& frame,
     int64_t query_id,

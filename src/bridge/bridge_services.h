@@ -1,7 +1,8 @@
 // The native services that bridge commands call: small interfaces, so that the
-// commands stay free of Qt and the tests hand them fakes that record calls. Each
-// has one Create(), defined by the platform code that implements it. All are
-// called on the UI thread and report nothing back unless they return a value.
+// commands stay free of Qt and the tests hand them fakes that record calls. The
+// platform code implements them; the program's Shell makes one of each, bound to
+// the objects it owns. All are called on the UI thread and report nothing back unless
+// they return a value.
 #ifndef SRC_BRIDGE_BRIDGE_SERVICES_H_
 #define SRC_BRIDGE_BRIDGE_SERVICES_H_
 
@@ -12,10 +13,11 @@
 
 #include "bridge/main_window_state.h"
 
+class PageEventSink;
+
 // The main window.
 class WindowService {
  public:
-  static std::unique_ptr<WindowService> Create();
   virtual ~WindowService() = default;
 
   // Shown, raised and given the keyboard focus.
@@ -34,7 +36,6 @@ class WindowService {
 // Starting and ending the program.
 class AppService {
  public:
-  static std::unique_ptr<AppService> Create();
   virtual ~AppService() = default;
 
   // Hides the main window, tells the page, and closes every browser after a
@@ -53,7 +54,6 @@ struct TrayMenuItem {
 // The tray icon, its menu, the launcher badge and notifications.
 class TrayService {
  public:
-  static std::unique_ptr<TrayService> Create();
   virtual ~TrayService() = default;
 
   // Delivers a notification; |unread_count| above 0 shows as the badge, anything
@@ -71,7 +71,6 @@ class TrayService {
 // Questions to the operating system, and the user's login items.
 class OsService {
  public:
-  static std::unique_ptr<OsService> Create();
   virtual ~OsService() = default;
 
   // The computer's name, up to its first dot; empty when there is none.
@@ -90,7 +89,6 @@ class OsService {
 // Popup windows that the page prepares before it opens them.
 class PopupService {
  public:
-  static std::unique_ptr<PopupService> Create();
   virtual ~PopupService() = default;
 
   // Stores |features| under |name|, replacing what was there; the next popup
@@ -105,6 +103,8 @@ struct BridgeServices {
   std::shared_ptr<TrayService> tray;
   std::shared_ptr<OsService> os;
   std::shared_ptr<PopupService> popup;
+  // Where the commands' own page events go; null drops them.
+  PageEventSink* page_events = nullptr;
 };
 
 #endif  // SRC_BRIDGE_BRIDGE_SERVICES_H_

@@ -15,18 +15,9 @@ std::string PageEventText(const std::string& name, const rapidjson::Value& paylo
   return text;
 }
 
-namespace {
-
-// Set once at start-up and read only on the UI thread.
-PageEventSink* g_sink = nullptr;
-
-}  // namespace
-
-void SetPageEventSink(PageEventSink* sink) {
-  g_sink = sink;
-}
-
-void SendPageEvent(const std::string& name, const rapidjson::Value& payload) {
-  if (g_sink)
-    g_sink->RunPageEventScript(PageEventText(name, payload));
+void SendPageEvent(PageEventSink* sink,
+                   const std::string& name,
+                   const rapidjson::Value& payload) {
+  if (sink)
+    sink->RunPageEventScript(PageEventText(name, payload));
 }

@@ -16,7 +16,8 @@
 std::string PageEventText(const std::string& name, const rapidjson::Value& payload);
 
 // Where page events go: the program's main page. The bridge knows nothing of
-// windows or browsers; the program hands it a sink at start-up.
+// windows or browsers; the program owns one sink and hands it to what sends
+// events.
 class PageEventSink {
  public:
   virtual ~PageEventSink() = default;
@@ -24,12 +25,9 @@ class PageEventSink {
   virtual void RunPageEventScript(const std::string& script) = 0;
 };
 
-// The sink SendPageEvent delivers to; null (the default) drops every event. The
-// sink must outlive its use here: the program sets it before the first browser
-// exists and clears it after the last has gone.
-void SetPageEventSink(PageEventSink* sink);
-
-// Delivers one event through the sink.
-void SendPageEvent(const std::string& name, const rapidjson::Value& payload);
+// Delivers one event through |sink|; a null sink drops it.
+void SendPageEvent(PageEventSink* sink,
+                   const std::string& name,
+                   const rapidjson::Value& payload);
 
 #endif  // SRC_BRIDGE_PAGE_EVENT_H_

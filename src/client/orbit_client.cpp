@@ -23,7 +23,8 @@ constexpr char kRefererHeader[] = "Referer";
 
 }  // namespace
 
-OrbitClient::OrbitClient() = default;
+OrbitClient::OrbitClient(const BridgeCommandTable& commands, PageEventSink* page_events)
+    : commands_(commands), page_events_(page_events) {}
 
 OrbitClient::~OrbitClient() {
   if (router_)
@@ -214,5 +215,11 @@ bool OrbitClient::OnQuery(
     const std::string& request,
     bool persistent,
     const std::shared_ptr<engine::MessageRouter::Callback>& callback) {
-  return DispatchBridgeQuery(browser, frame, query_id, request, persistent, callback);
+  return DispatchBridgeQuery(commands_, browser, frame, query_id, request, persistent,
+                             callback);
+}
+
+void OrbitClient::SendPageEvent(const std::string& name,
+                                const rapidjson::Value& payload) {
+  ::SendPageEvent(page_events_, name, payload);
 }

@@ -3,8 +3,9 @@
 //
 // It keeps the browser list (open browsers in creation order), owns the browser
 // side of the message router from the first browser to the last, answers the page's
-// queries through the bridge command table, and tells the page when a browser
-// closes or an address changes. The platform subclass supplies the two hooks.
+// queries through the command table it was made with, and tells the page, through
+// the sink it was made with, when a browser closes or an address changes. The platform
+// subclass supplies the two hooks.
 //
 // It also narrows what the engine would allow, for a desktop window rather than a
 // browser: no frame navigates to a "file:" URL; requests to the error-reporting
@@ -13,8 +14,9 @@
 // selected text; only the oldest open browser (the main one) accepts drags.
 //
 // Lifetime: held by std::shared_ptr; the engine holds a reference for every browser
-// that uses it. Every method runs on the UI thread, except OnBeforeResourceLoad,
-// which may run on another thread and touches no state of the client.
+// that uses it. The table and the sink must outlive the engine. Every method runs on the
+// UI thread, except OnBeforeResourceLoad, which may run on another thread and touches no
+// state of the client.
 #ifndef SRC_CLIENT_ORBIT_CLIENT_H_
 #define SRC_CLIENT_ORBIT_CLIENT_H_
 
@@ -22,8 +24,11 @@
 #include <string>
 #include <vector>
 
+#include "bridge/bridge_router.h"
 #include "engine/client.h"
 #include "engine/message_router.h"
+
+class PageEventSink;
 
 class OrbitClient : public engine::Client,
                     public engine::DisplayHandler,
@@ -38,7 +43,8 @@ class OrbitClient : public engine::Client,
                     public engine::MessageRouter::Handler,
                     public std::enable_shared_from_this<OrbitClient> {
  public:
-  OrbitClient();
+  // |page_events| may be null: events are dropped.
+  OrbitClient(const BridgeCommandTable& commands, PageEventSink* page_events);
   ~OrbitClient() override;
 
   // The open browsers, oldest first.
@@ -119,6 +125,10 @@ class OrbitClient : public engine::Client,
   virtual void OnLastBrowserClosed() = 0;
 
  private:
+  void SendPageEvent(const std::string& name, const rapidjson::Value& payload);
+
+  const BridgeCommandTable& commands_;
+  PageEventSink* page_events_;
   std::shared_ptr<engine::MessageRouter> router_;
   std::vector<std::shared_ptr<engine::Browser>> browser_list_;
 };

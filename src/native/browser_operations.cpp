@@ -3,27 +3,8 @@
 #include "bridge/bridge_router.h"
 #include "client/orbit_client.h"
 
-namespace {
-
-std::shared_ptr<engine::Browser>& MainBrowser() {
-  static std::shared_ptr<engine::Browser> browser;
-  return browser;
-}
-
-bool close_all_flag = false;
-
-}  // namespace
-
-std::shared_ptr<engine::Browser> GetMainBrowser() {
-  return MainBrowser();
-}
-
-void SetMainBrowser(std::shared_ptr<engine::Browser> browser) {
-  MainBrowser() = std::move(browser);
-}
-
-bool RunShellScript(const std::string& code) {
-  std::shared_ptr<engine::Browser> browser = MainBrowser();
+bool Browsers::RunShellScript(const std::string& code) {
+  std::shared_ptr<engine::Browser> browser = main_browser_;
   if (!browser)
     return false;
   // Only the app's own document hears the program, not a page of the web that
@@ -35,12 +16,12 @@ bool RunShellScript(const std::string& code) {
   return true;
 }
 
-void CloseAllBrowsers() {
-  if (close_all_flag)
+void Browsers::CloseAll() {
+  if (closing_)
     return;
-  close_all_flag = true;
+  closing_ = true;
   // Without a main browser there is nothing left to close.
-  std::shared_ptr<engine::Browser> main_browser = MainBrowser();
+  std::shared_ptr<engine::Browser> main_browser = main_browser_;
   if (!main_browser)
     return;
   auto client =
@@ -51,12 +32,4 @@ void CloseAllBrowsers() {
   const std::vector<std::shared_ptr<engine::Browser>> browsers = client->GetBrowserList();
   for (const auto& browser : browsers)
     browser->GetHost()->CloseBrowser(false);
-}
-
-bool IsCloseAllFlagSet() {
-  return close_all_flag;
-}
-
-void ResetCloseAllFlag() {
-  close_all_flag = false;
 }

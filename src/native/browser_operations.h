@@ -1,35 +1,54 @@
-// Operations on the main browser and on every open browser: the main browser
-// reference, scripts run in the main page, and the one-time close of all browsers.
-// UI thread only.
+// The program's browsers as the desktop sees them: the main browser reference,
+// scripts run in the main page, and the one-time close of all browsers. The
+// program's Shell owns the one Browsers object; the client and the page-event
+// sink hold references to it. UI thread only.
 #ifndef SRC_NATIVE_BROWSER_OPERATIONS_H_
 #define SRC_NATIVE_BROWSER_OPERATIONS_H_
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "bridge/page_event.h"
 #include "engine/browser.h"
 
-// The first browser ever created; empty before it and after the last browser has
-// closed.
-std::shared_ptr<engine::Browser> GetMainBrowser();
-void SetMainBrowser(std::shared_ptr<engine::Browser> browser);
-
-// Runs |code| in the main page's main frame under the script URL "lumio://shell".
-// Returns false, and runs nothing, when there is no main browser.
-// Runs nothing unless that frame shows the app's own document.
-bool RunShellScript(const std::string& code);
-
-// Page events go to the main page (RunShellScript).
-class MainPageEventSink : public PageEventSink {
+class Browsers {
  public:
-  void RunPageEventScript(const std::string& script) override { RunShellScript(script); }
+  // The first browser ever created; empty before it and after the last browser has
+  // closed.
+  const std::shared_ptr<engine::Browser>& main_browser() const { return main_browser_; }
+  void set_main_browser(std::shared_ptr<engine::Browser> browser) {
+    main_browser_ = std::move(browser);
+  }
+
+  // Runs |code| in the main page's main frame under the script URL "lumio://shell".
+  // Returns false, and runs nothing, when there is no main browser.
+  // Runs nothing unless that frame shows the app's own document.
+  bool RunShellScript(const std::string& code);
+
+  // Asks every open browser to close, in creation order. Does something only once
+  // per main window: closing() stays true until ResetClosing. This is the one
+  // record that the browsers are closing; the quit lifecycle reads it too.
+  void CloseAll();
+  bool closing() const { return closing_; }
+  void ResetClosing() { closing_ = false; }
+
+ private:
+  std::shared_ptr<engine::Browser> main_browser_;
+  bool closing_ = false;
 };
 
-// Asks every open browser to close, in creation order. Does something only once
-// per main window: the close-all flag stays set until ResetCloseAllFlag.
-void CloseAllBrowsers();
-bool IsCloseAllFlagSet();
-void ResetCloseAllFlag();
+// Page events go to the main page (Browsers::RunShellScript).
+class MainPageEventSink : public PageEventSink {
+ public:
+  // |browsers| must outlive this object.
+  explicit MainPageEventSink(Browsers& browsers) : browsers_(browsers) {}
+  void RunPageEventScript(const std::string& script) override {
+    browsers_.RunShellScript(script);
+  }
+
+ private:
+  Browsers& browsers_;
+};
 
 #endif  // SRC_NATIVE_BROWSER_OPERATIONS_H_

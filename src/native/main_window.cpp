@@ -19,18 +19,12 @@
 
 namespace {
 
-QPointer<BrowserWindow> g_main_window;
-QWidget* g_popup_parent_window = nullptr;
-
 const char kStartPagePath[] = "/index.html";
 const char kFrameAutosaveName[] = "OrbitMainBrowser";
 
 // How long the first show may wait for the window manager to tell the size of its
 // frame. It answers within a few milliseconds when it answers at all.
 constexpr int kFrameExtentsTimeoutMs = 200;
-
-// Set while the main window, which has no saved place, waits for its first show.
-bool g_default_place_pending = false;
 
 // Centres the default frame on the primary screen's available area. The placement
 // is computed with the origin at the bottom left, then turned into Qt's top-left
@@ -72,8 +66,12 @@ FrameExtents WindowManagerFrameExtents(QWidget* window) {
 
 }  // namespace
 
-void CreateMainWindow() {
-  auto client = std::make_shared<OrbitClientNative>();
+MainWindow::MainWindow() = default;
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Create(const ClientParts& parts) {
+  auto client = std::make_shared<OrbitClientNative>(parts, *this);
 
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
@@ -86,9 +84,9 @@ void CreateMainWindow() {
   window->setMinimumSize(kMainWindowMinContentWidth, kMainWindowMinContentHeight);
   // Without a saved place, the window is placed as if undecorated for now, so
   // that the browser starts at about its size, and again at its first show.
-  g_default_place_pending =
+  default_place_pending_ =
       !window->SetFrameUsingName(QString::fromLatin1(kFrameAutosaveName));
-  if (g_default_place_pending)
+  if (default_place_pending_)
     PlaceMainWindow(window, FrameExtents{});
 
   engine::WindowInfo window_info;
@@ -96,40 +94,32 @@ void CreateMainWindow() {
   window_info.width = window->width();
   window_info.height = window->height();
 
-  g_main_window = window;
+  window_ = window;
 
   // Never shown: new popup browsers are created inside it, then moved to windows
   // of their own.
-  g_popup_parent_window = new QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint);
-  g_popup_parent_window->resize(1, 1);
+  popup_parent_ =
+      std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
+  popup_parent_->resize(1, 1);
 
   std::shared_ptr<engine::Browser> browser = engine::CreateBrowserSync(
       window_info, client, std::string(protocol::kAppOrigin) + kStartPagePath, settings);
 
-  MainWindowStateTrackerInstance().Reset();
-  ResetCloseAllFlag();
+  state_tracker_.Reset();
+  parts.browsers.ResetClosing();
 
   // Owned by the window; lives until the window really closes.
-  new OBMainWindowDelegate(window, browser);
+  new OBMainWindowDelegate(window, browser, parts.page_events, *this);
   window->setWindowOpacity(1.0);
 }
 
-void PlaceMainWindowBeforeFirstShow() {
-  if (!g_default_place_pending || !g_main_window)
+BrowserWindow* MainWindow::window() const {
+  return window_.data();
+}
+
+void MainWindow::PlaceBeforeFirstShow() {
+  if (!default_place_pending_ || !window_)
     return;
-  g_default_place_pending = false;
-  PlaceMainWindow(g_main_window, WindowManagerFrameExtents(g_main_window));
-}
-
-BrowserWindow* GetMainWindow() {
-  return g_main_window.data();
-}
-
-QWidget* GetPopupParentWindow() {
-  return g_popup_parent_window;
-}
-
-MainWindowStateTracker& MainWindowStateTrackerInstance() {
-  static MainWindowStateTracker tracker;
-  return tracker;
+  default_place_pending_ = false;
+  PlaceMainWindow(window_, WindowManagerFrameExtents(window_));
 }

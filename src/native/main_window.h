@@ -1,27 +1,51 @@
 // The main window, which holds the main browser, and the hidden popup parent
-// window. Both are made once by CreateMainWindow and live until the process ends
-// (the main window until it really closes at shutdown). UI thread only.
+// window. The program's Shell owns the one MainWindow object; Create makes both
+// windows once. The popup parent lives as long as this object, the main window
+// until it really closes at shutdown. UI thread only.
 #ifndef SRC_NATIVE_MAIN_WINDOW_H_
 #define SRC_NATIVE_MAIN_WINDOW_H_
 
+#include <QPointer>
+#include <memory>
+
+#include "native/window_state.h"
+
 class BrowserWindow;
 class QWidget;
-class MainWindowStateTracker;
+struct ClientParts;
 
-// Creates the main window (hidden), the popup parent window and the main browser
-// on the start page, and resets the reported state and the close-all flag.
-void CreateMainWindow();
+class MainWindow {
+ public:
+  MainWindow();
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
-// Gives the main window its default place, frame included, if it has no saved
-// one. Call right before showing it: only then, with the window ready to map, can
-// the window manager tell the size of its frame. Does nothing after the first call.
-void PlaceMainWindowBeforeFirstShow();
+  // Creates the main window (hidden), the popup parent window and the main browser
+  // on the start page, and resets the reported state and the close-all record.
+  // The browsers act on |parts| (see OrbitClientNative), which, as this object,
+  // must outlive the engine.
+  void Create(const ClientParts& parts);
 
-// Null before CreateMainWindow and after the main window has really closed.
-BrowserWindow* GetMainWindow();
-QWidget* GetPopupParentWindow();
+  // Gives the main window its default place, frame included, if it has no saved
+  // one. Call right before showing it: only then, with the window ready to map, can
+  // the window manager tell the size of its frame. Does nothing after the first
+  // call.
+  void PlaceBeforeFirstShow();
 
-// The state last reported to the page.
-MainWindowStateTracker& MainWindowStateTrackerInstance();
+  // Null before Create and after the main window has really closed.
+  BrowserWindow* window() const;
+  QWidget* popup_parent() const { return popup_parent_.get(); }
+
+  // The state last reported to the page.
+  MainWindowStateTracker& state_tracker() { return state_tracker_; }
+
+ private:
+  QPointer<BrowserWindow> window_;
+  std::unique_ptr<QWidget> popup_parent_;
+  // Set while the main window, which has no saved place, waits for its first show.
+  bool default_place_pending_ = false;
+  MainWindowStateTracker state_tracker_;
+};
 
 #endif  // SRC_NATIVE_MAIN_WINDOW_H_

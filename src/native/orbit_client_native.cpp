@@ -46,6 +46,13 @@ Qt::WindowFlags FlagsForStyle(uint32_t style_mask) {
 
 }  // namespace
 
+OrbitClientNative::OrbitClientNative(const ClientParts& parts, MainWindow& main_window)
+    : OrbitClient(parts.commands, parts.page_events),
+      popups_(parts.popups),
+      browsers_(parts.browsers),
+      opener_(parts.opener),
+      main_window_(main_window) {}
+
 bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
                                       const std::shared_ptr<engine::Frame>& frame,
                                       const std::string& target_url,
@@ -56,7 +63,7 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
                                       engine::WindowInfo& window_info) {
   // A quitting program opens no more windows: the quit closes only those it
   // found. A popup whose address is refused would stay an empty window.
-  if (IsCloseAllFlagSet() || RefusesNavigationTo(target_url))
+  if (browsers_.closing() || RefusesNavigationTo(target_url))
     return true;
   // The app's own documents open windows and the user's browser as they like; any
   // other document (a page of the web in a frame, or shown in a window) only when
@@ -65,7 +72,7 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
   if (!from_app && !user_gesture)
     return true;
   if (disposition != engine::WindowOpenDisposition::kNewPopup) {
-    OSOpenExternalBrowser(target_url);
+    opener_.Open(target_url);
     return true;
   }
   QWidget* opener_window = WindowOf(browser);
@@ -95,20 +102,21 @@ bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& br
     requested.y = opener.y + (opener.height - height) / 2;
   }
   // The windows that the app prepared are the app's alone.
-  PreparedPopups::Instance().PlaceNext(from_app ? target_frame_name : std::string(),
-                                       requested, opener, visible);
+  popups_.PlaceNext(from_app ? target_frame_name : std::string(), requested, opener,
+                    visible);
 
   // The engine makes the popup's view in the hidden popup parent; OnAfterCreated
   // moves it into its own window.
   window_info = engine::WindowInfo();
-  window_info.parent_view = ToNativeView(GetPopupParentWindow());
+  window_info.parent_view = ToNativeView(main_window_.popup_parent());
   return false;
 }
 
 void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& browser) {
   auto* view = ToWidget(browser->GetHost()->GetWindowHandle());
-  if (view && GetPopupParentWindow() && view->window() == GetPopupParentWindow()) {
-    const PopupPlacement placement = PreparedPopups::Instance().pending();
+  if (view && main_window_.popup_parent() &&
+      view->window() == main_window_.popup_parent()) {
+    const PopupPlacement placement = popups_.pending();
     const Rect content = BottomLeftToTopLeft(placement.content, PrimaryScreenHeight());
     // Owned by the window system side until it really closes (its delegate
     // deletes it then).
@@ -128,15 +136,15 @@ void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& b
   }
   OrbitClient::OnAfterCreated(browser);
   // Whatever comes into being after the quit closed every browser closes too.
-  if (IsCloseAllFlagSet())
+  if (browsers_.closing())
     browser->GetHost()->CloseBrowser(false);
 }
 
 bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser) {
-  std::shared_ptr<engine::Browser> main_browser = GetMainBrowser();
-  if (!IsCloseAllFlagSet() && main_browser && main_browser->IsSame(browser)) {
+  std::shared_ptr<engine::Browser> main_browser = browsers_.main_browser();
+  if (!browsers_.closing() && main_browser && main_browser->IsSame(browser)) {
     // The main window's close button only hides it; the page lives on.
-    if (BrowserWindow* window = GetMainWindow())
+    if (BrowserWindow* window = main_window_.window())
       window->hide();
     return true;
   }
@@ -148,7 +156,7 @@ bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser)
 void OrbitClientNative::OnTitleChange(const std::shared_ptr<engine::Browser>& browser,
                                       const std::string& title) {
   QWidget* window = WindowOf(browser);
-  if (window && window != GetPopupParentWindow())
+  if (window && window != main_window_.popup_parent())
     window->setWindowTitle(ToQString(title));
 }
 
@@ -158,7 +166,7 @@ bool OrbitClientNative::OnBeforeUnloadDialog(
   // A quit is not called off: a page that asks to stay would otherwise keep a
   // hidden program alive that no further quit can end. The page had its grace
   // period to save its work.
-  if (!IsCloseAllFlagSet())
+  if (!browsers_.closing())
     return false;
   leave = true;
   return true;
@@ -166,10 +174,10 @@ bool OrbitClientNative::OnBeforeUnloadDialog(
 
 void OrbitClientNative::OnFirstBrowserCreated(
     const std::shared_ptr<engine::Browser>& browser) {
-  SetMainBrowser(browser);
+  browsers_.set_main_browser(browser);
 }
 
 void OrbitClientNative::OnLastBrowserClosed() {
-  SetMainBrowser(nullptr);
+  browsers_.set_main_browser(nullptr);
   engine::QuitMessageLoop();
 }

@@ -7,8 +7,27 @@
 
 #include "client/orbit_client.h"
 
+class Browsers;
+class ExternalOpener;
+class MainWindow;
+class PreparedPopups;
+
+// What the client acts on besides the engine's objects. The program's Shell owns
+// all of it, and all of it outlives the engine.
+struct ClientParts {
+  const BridgeCommandTable& commands;
+  // May be null: events are dropped.
+  PageEventSink* page_events;
+  PreparedPopups& popups;
+  Browsers& browsers;
+  ExternalOpener& opener;
+};
+
 class OrbitClientNative : public OrbitClient {
  public:
+  // |main_window| must outlive the engine, as the parts.
+  OrbitClientNative(const ClientParts& parts, MainWindow& main_window);
+
   // LifeSpanHandler
   // Popups get the window their prepared keywords describe; anything else the
   // page opens in a new window goes to the desktop's browser.
@@ -35,6 +54,12 @@ class OrbitClientNative : public OrbitClient {
  protected:
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override;
   void OnLastBrowserClosed() override;
+
+ private:
+  PreparedPopups& popups_;
+  Browsers& browsers_;
+  ExternalOpener& opener_;
+  MainWindow& main_window_;
 };
 
 #endif  // SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_

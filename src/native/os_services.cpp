@@ -94,29 +94,13 @@ std::string SearchPath() {
   return path ? path : "";
 }
 
-class DesktopOsService : public OsService {
- public:
-  std::string GetComputerName() override { return OSGetComputerName(); }
-  void OpenExternalBrowser(const std::string& url) override {
-    OSOpenExternalBrowser(url);
-  }
-  int64_t GetUserIdleTime() override { return OSGetUserIdleTime(); }
-  bool IsStartupAppRegistered() override { return OSIsStartupAppRegistered(); }
-  bool RegisterStartupApp() override { return OSRegisterStartupApp(); }
-  bool UnregisterStartupApp() override { return OSUnregisterStartupApp(); }
-};
-
 }  // namespace
-
-std::unique_ptr<OsService> OsService::Create() {
-  return std::make_unique<DesktopOsService>();
-}
 
 QString ToQString(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void OSOpenExternalBrowser(const std::string& url) {
+void ExternalOpener::Open(const std::string& url) {
   if (!IsExternalBrowserUrl(url))
     return;
   const QUrl qurl(ToQString(url), QUrl::StrictMode);
@@ -124,16 +108,14 @@ void OSOpenExternalBrowser(const std::string& url) {
     return;
   // Every launch starts a program (a browser, a mail program) on the desktop: a
   // few at once, then about one a second, whatever a page keeps asking for.
-  static RateLimit launches(3, std::chrono::seconds(1));
-  static bool dropping = false;
-  if (!launches.Allow(RateLimit::Clock::now())) {
-    if (!dropping)
+  if (!launches_.Allow(RateLimit::Clock::now())) {
+    if (!dropping_)
       std::fprintf(stderr,
                    "lumio-app: addresses asked to open too often; dropping some\n");
-    dropping = true;
+    dropping_ = true;
     return;
   }
-  dropping = false;
+  dropping_ = false;
   // Outside a Flatpak or Snap sandbox (where Qt asks the desktop portal), Qt runs the
   // first of xdg-open, $DEFAULT_BROWSER / $BROWSER, and a few known browsers that it
   // finds on $PATH; xdg-open then asks the desktop for the scheme's handler.

@@ -1,5 +1,6 @@
 // Small questions to the desktop and the user's login items. All are called on the
-// UI thread, keep no state and report nothing back unless they return a value.
+// UI thread and report nothing back unless they return a value; only the opener of
+// external addresses keeps state, in an object the program's Shell owns.
 #ifndef SRC_NATIVE_OS_SERVICES_H_
 #define SRC_NATIVE_OS_SERVICES_H_
 
@@ -8,15 +9,26 @@
 
 #include <QString>
 
+#include "bridge/bridge_services.h"
+#include "native/rate_limit.h"
+
 // Engine text (UTF-8) as a Qt string: the one conversion wherever engine text
 // reaches Qt.
 QString ToQString(const std::string& text);
 
-// Hands |url| to the desktop's default handler when IsExternalBrowserUrl allows it
-// and Qt reads it as a valid URL; anything else opens nothing. Three launches at
-// once, then about one a second: the rest are dropped, with a line on standard
-// error when dropping starts (the one state kept here).
-void OSOpenExternalBrowser(const std::string& url);
+// Hands addresses to the desktop's default handler, for the page's command and for
+// the links a page opens in a new window alike.
+class ExternalOpener {
+ public:
+  // Opens |url| when IsExternalBrowserUrl allows it and Qt reads it as a valid URL;
+  // anything else opens nothing. Three launches at once, then about one a second:
+  // the rest are dropped, with a line on standard error when dropping starts.
+  void Open(const std::string& url);
+
+ private:
+  RateLimit launches_{3, std::chrono::seconds(1)};
+  bool dropping_ = false;
+};
 
 // Milliseconds since the user's last input; 0 when no source answers.
 int32_t OSGetUserIdleTime();
@@ -34,5 +46,21 @@ std::string OSGetComputerName();
 // The engine's user-interface locale for the user's language: "ko", "ja", "th",
 // "zh-CN", "zh-TW" or "en".
 std::string OSGetPreferredLocale();
+
+// The page's OsService: opens addresses through |opener|, which must outlive it.
+class DesktopOsService : public OsService {
+ public:
+  explicit DesktopOsService(ExternalOpener& opener) : opener_(opener) {}
+
+  std::string GetComputerName() override { return OSGetComputerName(); }
+  void OpenExternalBrowser(const std::string& url) override { opener_.Open(url); }
+  int64_t GetUserIdleTime() override { return OSGetUserIdleTime(); }
+  bool IsStartupAppRegistered() override { return OSIsStartupAppRegistered(); }
+  bool RegisterStartupApp() override { return OSRegisterStartupApp(); }
+  bool UnregisterStartupApp() override { return OSUnregisterStartupApp(); }
+
+ private:
+  ExternalOpener& opener_;
+};
 
 #endif  // SRC_NATIVE_OS_SERVICES_H_

@@ -1,30 +1,5 @@
 #include "native/prepared_popups.h"
 
-#include <memory>
-
-#include "bridge/bridge_services.h"
-
-namespace {
-
-class PreparedPopupService : public PopupService {
- public:
-  void Prepare(const std::string& name,
-               const std::vector<std::string>& features) override {
-    PreparedPopups::Instance().Prepare(name, features);
-  }
-};
-
-}  // namespace
-
-std::unique_ptr<PopupService> PopupService::Create() {
-  return std::make_unique<PreparedPopupService>();
-}
-
-PreparedPopups& PreparedPopups::Instance() {
-  static PreparedPopups table;
-  return table;
-}
-
 void PreparedPopups::Prepare(const std::string& name, std::vector<std::string> features) {
   std::lock_guard<std::mutex> lock(mutex_);
   table_[name] = std::move(features);

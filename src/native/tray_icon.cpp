@@ -82,10 +82,12 @@ QIcon TrayImage(const std::optional<std::string>& badge) {
   return icon;
 }
 
+}  // namespace
+
 class OBTrayIconListener : public QObject {
  public:
-  explicit OBTrayIconListener(std::function<void()> reopen)
-      : reopen_(std::move(reopen)), notifications_(reopen_) {
+  OBTrayIconListener(std::function<void()> reopen, PageEventSink* page_events)
+      : reopen_(std::move(reopen)), page_events_(page_events), notifications_(reopen_) {
     icon_.setIcon(TrayImage(std::nullopt));
     icon_.setToolTip(QGuiApplication::applicationDisplayName());
     // The menu goes in before the icon is shown: a panel reads which menu an item
@@ -138,7 +140,12 @@ class OBTrayIconListener : public QObject {
     SendPageEvent(page_event::kOrbitTrayIconMenuDidSelect, payload);
   }
 
+  void SendPageEvent(const std::string& name, const rapidjson::Value& payload) {
+    ::SendPageEvent(page_events_, name, payload);
+  }
+
   std::function<void()> reopen_;
+  PageEventSink* page_events_;
   // Destroyed after the icon, which refers to it.
   QMenu menu_;
   QSystemTrayIcon icon_;
@@ -147,60 +154,37 @@ class OBTrayIconListener : public QObject {
   std::optional<int32_t> badge_;
 };
 
-std::unique_ptr<OBTrayIconListener> g_listener;
+namespace {
 
-OBTrayIconListener* Listener() {
+void AssertUIThread() {
   LUMIO_ASSERT_UI_THREAD();
-  return g_listener.get();
 }
-
-class DesktopTrayService : public TrayService {
- public:
-  void Notify(const std::string& title,
-              const std::string& text,
-              int32_t unread_count) override {
-    TrayIconNotify(title, text, unread_count);
-  }
-  void UpdateMenu(const std::vector<TrayMenuItem>& items) override {
-    TrayIconUpdateMenu(items);
-  }
-  void ClearBadge() override { TrayIconClearBadge(); }
-  void RemoveDeliveredNotifications() override { TrayIconRemoveDeliveredNotifications(); }
-};
 
 }  // namespace
 
-std::unique_ptr<TrayService> TrayService::Create() {
-  return std::make_unique<DesktopTrayService>();
+TrayIcon::TrayIcon(std::function<void()> reopen, PageEventSink* page_events)
+    : listener_(std::make_unique<OBTrayIconListener>(std::move(reopen), page_events)) {}
+
+TrayIcon::~TrayIcon() = default;
+
+void TrayIcon::UpdateMenu(const std::vector<TrayMenuItem>& items) {
+  AssertUIThread();
+  listener_->UpdateMenu(items);
 }
 
-void TrayIconListenerCreate(std::function<void()> reopen) {
-  if (!g_listener)
-    g_listener = std::make_unique<OBTrayIconListener>(std::move(reopen));
+void TrayIcon::Notify(const std::string& title,
+                      const std::string& text,
+                      int32_t unread_count) {
+  AssertUIThread();
+  listener_->Notify(title, text, unread_count);
 }
 
-void TrayIconListenerDestroy() {
-  g_listener.reset();
+void TrayIcon::ClearBadge() {
+  AssertUIThread();
+  listener_->SetBadge(0);
 }
 
-void TrayIconUpdateMenu(const std::vector<TrayMenuItem>& items) {
-  if (OBTrayIconListener* listener = Listener())
-    listener->UpdateMenu(items);
-}
-
-void TrayIconNotify(const std::string& title,
-                    const std::string& text,
-                    int32_t unread_count) {
-  if (OBTrayIconListener* listener = Listener())
-    listener->Notify(title, text, unread_count);
-}
-
-void TrayIconClearBadge() {
-  if (OBTrayIconListener* listener = Listener())
-    listener->SetBadge(0);
-}
-
-void TrayIconRemoveDeliveredNotifications() {
-  if (OBTrayIconListener* listener = Listener())
-    listener->RemoveDeliveredNotifications();
+void TrayIcon::RemoveDeliveredNotifications() {
+  AssertUIThread();
+  listener_->RemoveDeliveredNotifications();
 }

@@ -8,36 +8,67 @@
 // icon is made, and puts it in the X11 system tray otherwise. Qt decides that once
 // per process: a watcher that turns up later is not seen.
 //
-// The listener owns the icon, its menu and the notifications client. It lives from
-// TrayIconListenerCreate, when the engine's context is ready, to
-// TrayIconListenerDestroy, after the message loop has ended; outside that time
-// every function here does nothing. UI thread only.
+// A TrayIcon owns the icon, its menu and the notifications client; the program's
+// Shell makes it when the engine's context is ready and lets it go after the
+// message loop has ended. UI thread only.
 #ifndef SRC_NATIVE_TRAY_ICON_H_
 #define SRC_NATIVE_TRAY_ICON_H_
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bridge/bridge_services.h"
 
-// |reopen| runs when the user activates the icon or a delivered notification.
-void TrayIconListenerCreate(std::function<void()> reopen);
-void TrayIconListenerDestroy();
+class PageEventSink;
+class OBTrayIconListener;
 
-// Replaces every item of the menu with |items|. Choosing one sends the page
-// "OrbitTrayIconMenuDidSelect" with {"itemId": its id}; disabled ones cannot be
-// chosen.
-void TrayIconUpdateMenu(const std::vector<TrayMenuItem>& items);
+class TrayIcon {
+ public:
+  // |reopen| runs when the user activates the icon or a delivered notification;
+  // menu choices go to the page through |page_events| (may be null), which must
+  // outlive this object.
+  TrayIcon(std::function<void()> reopen, PageEventSink* page_events);
+  ~TrayIcon();
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
 
-// Shows a desktop notification, then sets the badge to |unread_count| when above
-// 0 and removes it otherwise.
-void TrayIconNotify(const std::string& title,
-                    const std::string& text,
-                    int32_t unread_count);
-void TrayIconClearBadge();
-// Withdraws every notification shown so far.
-void TrayIconRemoveDeliveredNotifications();
+  // Replaces every item of the menu with |items|. Choosing one sends the page
+  // "OrbitTrayIconMenuDidSelect" with {"itemId": its id}; disabled ones cannot be
+  // chosen.
+  void UpdateMenu(const std::vector<TrayMenuItem>& items);
+
+  // Shows a desktop notification, then sets the badge to |unread_count| when above
+  // 0 and removes it otherwise.
+  void Notify(const std::string& title, const std::string& text, int32_t unread_count);
+  void ClearBadge();
+  // Withdraws every notification shown so far.
+  void RemoveDeliveredNotifications();
+
+ private:
+  std::unique_ptr<OBTrayIconListener> listener_;
+};
+
+// The page's TrayService: acts on |icon|, which must outlive it.
+class DesktopTrayService : public TrayService {
+ public:
+  explicit DesktopTrayService(TrayIcon& icon) : icon_(icon) {}
+
+  void Notify(const std::string& title,
+              const std::string& text,
+              int32_t unread_count) override {
+    icon_.Notify(title, text, unread_count);
+  }
+  void UpdateMenu(const std::vector<TrayMenuItem>& items) override {
+    icon_.UpdateMenu(items);
+  }
+  void ClearBadge() override { icon_.ClearBadge(); }
+  void RemoveDeliveredNotifications() override { icon_.RemoveDeliveredNotifications(); }
+
+ private:
+  TrayIcon& icon_;
+};
 
 #endif  // SRC_NATIVE_TRAY_ICON_H_

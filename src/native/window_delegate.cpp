@@ -119,21 +119,25 @@ bool OBWindowDelegate::WindowShouldClose() {
 }
 
 OBMainWindowDelegate::OBMainWindowDelegate(QWidget* window,
-                                           std::shared_ptr<engine::Browser> browser)
-    : OBWindowDelegate(window, std::move(browser)) {
+                                           std::shared_ptr<engine::Browser> browser,
+                                           PageEventSink* page_events,
+                                           MainWindow& main_window)
+    : OBWindowDelegate(window, std::move(browser)),
+      page_events_(page_events),
+      main_window_(main_window) {
   settle_timer_.setInterval(kSettlePollMs);
   connect(&settle_timer_, &QTimer::timeout, this, &OBMainWindowDelegate::Settle);
 }
 
 MainWindowState OBMainWindowDelegate::CurrentState() const {
-  return MainWindowGetState();
+  return MainWindowGetState(main_window_);
 }
 
 void OBMainWindowDelegate::NotifyChange() {
   const MainWindowState state = CurrentState();
   // The window manager activates a window a moment after it appears; reporting
   // at once would tell the page "visible" just before "focused" on every show.
-  if (ComesIntoSightUnfocused(MainWindowStateTrackerInstance().last(), state)) {
+  if (ComesIntoSightUnfocused(main_window_.state_tracker().last(), state)) {
     if (!settle_timer_.isActive()) {
       settling_.start();
       settle_timer_.start();
@@ -154,7 +158,7 @@ void OBMainWindowDelegate::Settle() {
 }
 
 void OBMainWindowDelegate::Report(MainWindowState state) {
-  if (!MainWindowStateTrackerInstance().Update(state))
+  if (!main_window_.state_tracker().Update(state))
     return;
   rapidjson::Document payload(rapidjson::kObjectType);
   const std::string name = MainWindowStateName(state);
@@ -162,4 +166,9 @@ void OBMainWindowDelegate::Report(MainWindowState state) {
                     rapidjson::Value(name.c_str(), name.size(), payload.GetAllocator()),
                     payload.GetAllocator());
   SendPageEvent(page_event::kOrbitMainBrowserStateChange, payload);
+}
+
+void OBMainWindowDelegate::SendPageEvent(const std::string& name,
+                                         const rapidjson::Value& payload) {
+  ::SendPageEvent(page_events_, name, payload);
 }

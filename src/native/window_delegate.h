@@ -15,10 +15,15 @@
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <string>
+
+#include <rapidjson/fwd.h>
 
 #include "engine/browser.h"
 #include "native/window_state.h"
 
+class MainWindow;
+class PageEventSink;
 class QWidget;
 
 class OBWindowDelegate : public QObject {
@@ -54,10 +59,15 @@ class OBWindowDelegate : public QObject {
 class OBMainWindowDelegate : public OBWindowDelegate {
   Q_OBJECT
  public:
-  OBMainWindowDelegate(QWidget* window, std::shared_ptr<engine::Browser> browser);
+  // |page_events| (may be null) and |main_window| must outlive the window.
+  OBMainWindowDelegate(QWidget* window,
+                       std::shared_ptr<engine::Browser> browser,
+                       PageEventSink* page_events,
+                       MainWindow& main_window);
   void NotifyChange() override;
 
  private:
+  void SendPageEvent(const std::string& name, const rapidjson::Value& payload);
   MainWindowState CurrentState() const;
   // Sends |state| to the page unless it was the last one sent.
   void Report(MainWindowState state);
@@ -68,6 +78,8 @@ class OBMainWindowDelegate : public OBWindowDelegate {
   // measures how long it has been.
   QTimer settle_timer_;
   QElapsedTimer settling_;
+  PageEventSink* page_events_;
+  MainWindow& main_window_;
 };
 
 #endif  // SRC_NATIVE_WINDOW_DELEGATE_H_

@@ -32,100 +32,97 @@ bool HasKeyboardFocus(QWidget* window) {
                                 static_cast<unsigned long>(window->winId()));
 }
 
-class MainWindowService : public WindowService {
- public:
-  MainWindowService() {
-    // Like a bouncing dock icon, the request ends once the user comes to the window.
-    QObject::connect(
-        qApp, &QGuiApplication::focusWindowChanged, qApp, [this](QWindow* focus) {
-          BrowserWindow* window = GetMainWindow();
-          if (attention_ && window && focus && focus == window->windowHandle())
-            SetAttention(false);
-        });
-  }
-
-  void Show() override { MainWindowShow(); }
-  void Hide() override { MainWindowHide(); }
-
-  void Minimize() override {
-    if (BrowserWindow* window = GetMainWindow())
-      window->showMinimized();
-  }
-
-  // The user is looking already when the window has the focus.
-  void Flash() override {
-    BrowserWindow* window = GetMainWindow();
-    if (window && !HasKeyboardFocus(window))
-      SetAttention(true);
-  }
-
-  void Unflash() override {
-    if (attention_)
-      SetAttention(false);
-  }
-
-  void SetTopmost(bool enabled) override {
-    BrowserWindow* window = GetMainWindow();
-    if (!window)
-      return;
-    Qt::WindowFlags flags = window->windowFlags();
-    flags.setFlag(Qt::WindowStaysOnTopHint, enabled);
-    // QWidget::setWindowFlags would hide the window and make it anew; the native
-    // window takes the change in place (on X11, as _NET_WM_STATE_ABOVE).
-    window->overrideWindowFlags(flags);
-    if (QWindow* handle = window->windowHandle())
-      handle->setFlags(flags);
-  }
-
-  void SetAlpha(int value) override {
-    if (BrowserWindow* window = GetMainWindow())
-      window->setWindowOpacity(value / 255.0);
-  }
-
-  MainWindowState GetState() override { return MainWindowGetState(); }
-
- private:
-  void SetAttention(bool on) {
-    BrowserWindow* window = GetMainWindow();
-    attention_ = on && window;
-    if (!window)
-      return;
-    if (auto* x11 = X11()) {
-      X11SetUrgency(x11->display(), static_cast<unsigned long>(window->winId()), on);
-    } else if (on) {
-      // Elsewhere only the platform's own request exists, and it ends on activation.
-      QApplication::alert(window, 0);
-    }
-  }
-
-  bool attention_ = false;
-};
-
 }  // namespace
 
-std::unique_ptr<WindowService> WindowService::Create() {
-  return std::make_unique<MainWindowService>();
+MainWindowService::MainWindowService(MainWindow& main_window)
+    : main_window_(main_window) {
+  // Like a bouncing dock icon, the request ends once the user comes to the window.
+  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &context_,
+                   [this](QWindow* focus) {
+                     BrowserWindow* window = main_window_.window();
+                     if (attention_ && window && focus && focus == window->windowHandle())
+                       SetAttention(false);
+                   });
 }
 
-void MainWindowShow() {
-  BrowserWindow* window = GetMainWindow();
+void MainWindowService::Show() {
+  MainWindowShow(main_window_);
+}
+
+void MainWindowService::Hide() {
+  MainWindowHide(main_window_);
+}
+
+void MainWindowService::Minimize() {
+  if (BrowserWindow* window = main_window_.window())
+    window->showMinimized();
+}
+
+void MainWindowService::Flash() {
+  BrowserWindow* window = main_window_.window();
+  if (window && !HasKeyboardFocus(window))
+    SetAttention(true);
+}
+
+void MainWindowService::Unflash() {
+  if (attention_)
+    SetAttention(false);
+}
+
+void MainWindowService::SetTopmost(bool enabled) {
+  BrowserWindow* window = main_window_.window();
+  if (!window)
+    return;
+  Qt::WindowFlags flags = window->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, enabled);
+  // QWidget::setWindowFlags would hide the window and make it anew; the native
+  // window takes the change in place (on X11, as _NET_WM_STATE_ABOVE).
+  window->overrideWindowFlags(flags);
+  if (QWindow* handle = window->windowHandle())
+    handle->setFlags(flags);
+}
+
+void MainWindowService::SetAlpha(int value) {
+  if (BrowserWindow* window = main_window_.window())
+    window->setWindowOpacity(value / 255.0);
+}
+
+MainWindowState MainWindowService::GetState() {
+  return MainWindowGetState(main_window_);
+}
+
+void MainWindowService::SetAttention(bool on) {
+  BrowserWindow* window = main_window_.window();
+  attention_ = on && window;
+  if (!window)
+    return;
+  if (auto* x11 = X11()) {
+    X11SetUrgency(x11->display(), static_cast<unsigned long>(window->winId()), on);
+  } else if (on) {
+    // Elsewhere only the platform's own request exists, and it ends on activation.
+    QApplication::alert(window, 0);
+  }
+}
+
+void MainWindowShow(MainWindow& main_window) {
+  BrowserWindow* window = main_window.window();
   if (!window)
     return;
   if (window->isMinimized())
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-  PlaceMainWindowBeforeFirstShow();
+  main_window.PlaceBeforeFirstShow();
   window->show();
   window->raise();
   window->activateWindow();
 }
 
-void MainWindowHide() {
-  if (BrowserWindow* window = GetMainWindow())
+void MainWindowHide(MainWindow& main_window) {
+  if (BrowserWindow* window = main_window.window())
     window->hide();
 }
 
-MainWindowState MainWindowGetState() {
-  BrowserWindow* window = GetMainWindow();
+MainWindowState MainWindowGetState(MainWindow& main_window) {
+  BrowserWindow* window = main_window.window();
   if (!window)
     return kMainWindowStateHidden;
   // A minimised window is out of sight although Qt still counts it visible.

@@ -33,6 +33,8 @@ class FakeShell : public AppShell {
     now_ = end;
   }
   size_t pending_tasks() const { return tasks_.size(); }
+  // The browsers were asked to close by another way than the lifecycle.
+  void MarkBrowsersClosing() { closing_ = true; }
 
   // AppShell
   void ShowMainWindow() override { Record("ShowMainWindow"); }
@@ -40,7 +42,12 @@ class FakeShell : public AppShell {
   void SendPageEvent(const std::string& name, const rapidjson::Value& payload) override {
     Record("SendPageEvent:" + name + ":" + JsonToText(payload));
   }
-  void CloseAllBrowsers() override { Record("CloseAllBrowsers"); }
+  // As the program's browsers: the first call marks them closing.
+  void CloseAllBrowsers() override {
+    closing_ = true;
+    Record("CloseAllBrowsers");
+  }
+  bool BrowsersClosing() const override { return closing_; }
   void ClearBadge() override { Record("ClearBadge"); }
   void RemoveDeliveredNotifications() override { Record("RemoveDeliveredNotifications"); }
   void PostDelayedTask(std::function<void()> task, int64_t delay_ms) override {
@@ -52,6 +59,7 @@ class FakeShell : public AppShell {
     calls_.push_back("t=" + std::to_string(now_) + " " + call);
   }
 
+  bool closing_ = false;
   int64_t now_ = 0;
   int next_sequence_ = 0;
   std::map<std::pair<int64_t, int>, std::function<void()>> tasks_;
@@ -168,6 +176,21 @@ TEST(AppLifecycleTest, ReopenWhileTheBrowsersCloseShowsNothing) {
   lifecycle.QuitNow();
   shell.ClearCalls();
   lifecycle.Reopen();
+  EXPECT_TRUE(shell.calls().empty());
+}
+
+TEST(AppLifecycleTest, BrowsersClosingByAnotherWayCountAsClosing) {
+  FakeShell shell;
+  AppLifecycle lifecycle(&shell);
+  lifecycle.Quit();
+  shell.MarkBrowsersClosing();
+  EXPECT_EQ(State::kClosing, lifecycle.state());
+  shell.ClearCalls();
+
+  // Neither the end of the grace period nor a reopen acts on closing browsers.
+  lifecycle.Reopen();
+  lifecycle.QuitNow();
+  shell.Advance(kQuitGracePeriodMs);
   EXPECT_TRUE(shell.calls().empty());
 }
 

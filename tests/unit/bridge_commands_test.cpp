@@ -17,14 +17,10 @@ class BridgeCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetFakes();
-    GetBridgeCommandTable().clear();
-    RegisterBridgeCommands(AllServices(fake_));
-    SetMainBrowser(browser_);
+    RegisterBridgeCommands(table_, AllServices(fake_, &page_events_));
+    browsers_.set_main_browser(browser_);
   }
-  void TearDown() override {
-    SetMainBrowser(nullptr);
-    GetBridgeCommandTable().clear();
-  }
+  void TearDown() override { browsers_.set_main_browser(nullptr); }
 
   // Runs one request; returns the calls it made and what the page got back.
   struct Result {
@@ -34,8 +30,8 @@ class BridgeCommandsTest : public ::testing::Test {
   Result Run(const std::string& request) {
     fake_->calls.clear();
     auto callback = std::make_shared<FakeRouterCallback>();
-    EXPECT_TRUE(DispatchBridgeQuery(browser_, browser_->main_frame(), 1, request, false,
-                                    callback))
+    EXPECT_TRUE(DispatchBridgeQuery(table_, browser_, browser_->main_frame(), 1, request,
+                                    false, callback))
         << request;
     Result result{fake_->calls, "none"};
     EXPECT_LE(callback->successes().size() + callback->failures().size(), 1u) << request;
@@ -47,6 +43,10 @@ class BridgeCommandsTest : public ::testing::Test {
     return result;
   }
 
+  // As in the program: page events go to the main browser's main frame.
+  Browsers browsers_;
+  MainPageEventSink page_events_{browsers_};
+  BridgeCommandTable table_;
   std::shared_ptr<FakeServices> fake_ = std::make_shared<FakeServices>();
   std::shared_ptr<FakeBrowser> browser_ = std::make_shared<FakeBrowser>();
 };
@@ -76,7 +76,7 @@ TEST_F(BridgeCommandsTest, AllCommandsAreRegisteredUnderTheirNames) {
                                           "OrbitTrayIconNotify",
                                           "OrbitTrayIconUpdateMenu"};
   std::vector<std::string> registered;
-  for (const auto& [name, handler] : GetBridgeCommandTable())
+  for (const auto& [name, handler] : table_)
     registered.push_back(name);
   EXPECT_EQ(names, registered);
 }
@@ -93,7 +93,7 @@ TEST_F(BridgeCommandsTest, AppInitializedShowsTheWindowThenAnswersThenSendsTheEv
 }
 
 TEST_F(BridgeCommandsTest, AppInitializedWithoutMainBrowserStillAnswers) {
-  SetMainBrowser(nullptr);
+  browsers_.set_main_browser(nullptr);
   const Result result = Run(R"({"command":"OrbitAppInitialized","extra":[1,2]})");
   EXPECT_EQ(std::vector<std::string>{"Window.Show"}, result.calls);
   EXPECT_EQ(R"(success:{"text":"Hello, world!"})", result.answer);

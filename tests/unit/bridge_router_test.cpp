@@ -13,22 +13,20 @@ namespace {
 class BridgeRouterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GetBridgeCommandTable().clear();
-    RegisterBridgeCommand("OrbitAppGetInfo", [this](auto&, auto&, int64_t query_id,
-                                                    const rapidjson::Document& request,
-                                                    bool persistent, auto& callback) {
-      calls_.push_back({query_id, persistent, JsonToText(request)});
-      rapidjson::Document reply(rapidjson::kObjectType);
-      reply.AddMember("text", "Hello, world!", reply.GetAllocator());
-      callback->Success(reply);
-    });
+    RegisterBridgeCommand(
+        table_, "OrbitAppGetInfo",
+        [this](auto&, auto&, int64_t query_id, const rapidjson::Document& request,
+               bool persistent, auto& callback) {
+          calls_.push_back({query_id, persistent, JsonToText(request)});
+          rapidjson::Document reply(rapidjson::kObjectType);
+          reply.AddMember("text", "Hello, world!", reply.GetAllocator());
+          callback->Success(reply);
+        });
   }
-  void TearDown() override { GetBridgeCommandTable().clear(); }
-
   bool Dispatch(const std::string& request,
                 const std::string& url = "app://lumio/index.html") {
     frame_->set_url(url);
-    return DispatchBridgeQuery(browser_, frame_, 7, request, false, callback_);
+    return DispatchBridgeQuery(table_, browser_, frame_, 7, request, false, callback_);
   }
 
   struct Call {
@@ -36,6 +34,7 @@ class BridgeRouterTest : public ::testing::Test {
     bool persistent;
     std::string request;
   };
+  BridgeCommandTable table_;
   std::vector<Call> calls_;
   std::shared_ptr<FakeBrowser> browser_ = std::make_shared<FakeBrowser>();
   std::shared_ptr<FakeFrame> frame_ = std::make_shared<FakeFrame>();
@@ -53,7 +52,7 @@ TEST_F(BridgeRouterTest, RegisteredCommandRunsAndAnswersCompactly) {
 }
 
 TEST_F(BridgeRouterTest, HandlerGetsPersistentFlagAndWholeRequest) {
-  EXPECT_TRUE(DispatchBridgeQuery(browser_, frame_, -5,
+  EXPECT_TRUE(DispatchBridgeQuery(table_, browser_, frame_, -5,
                                   R"({"x":1,"command":"OrbitAppGetInfo","y":[true]})",
                                   true, callback_));
   ASSERT_EQ(1u, calls_.size());
@@ -118,8 +117,9 @@ TEST_F(BridgeRouterTest, TextAfterFirstNulIsIgnored) {
 
 TEST_F(BridgeRouterTest, DeeplyNestedArgumentsAreHandledWithoutExhaustingTheStack) {
   int runs = 0;
-  RegisterBridgeCommand("Deep",
-                        [&runs](auto&, auto&, int64_t, auto&, bool, auto&) { ++runs; });
+  RegisterBridgeCommand(
+      table_, "Deep",
+      [this, &runs](auto&, auto&, int64_t, auto&, bool, auto&) { ++runs; });
   const std::string deep = std::string(200000, '[') + std::string(200000, ']');
   EXPECT_TRUE(Dispatch(R"({"command":"Deep","a":)" + deep + "}"));
   EXPECT_FALSE(Dispatch(R"({"command":"Deep","a":)" + std::string(200000, '[')));
@@ -153,7 +153,8 @@ TEST_F(BridgeRouterTest, OnlyOurOwnOriginIsServed) {
         "app:lumio/index.html", "data:text/html,app://lumio/"}) {
     EXPECT_FALSE(Dispatch(request, url)) << url;
   }
-  EXPECT_FALSE(DispatchBridgeQuery(browser_, nullptr, 1, request, false, callback_));
+  EXPECT_FALSE(
+      DispatchBridgeQuery(table_, browser_, nullptr, 1, request, false, callback_));
   EXPECT_TRUE(calls_.empty());
 
   // Any page of ours counts, in any frame.
@@ -179,7 +180,7 @@ TEST_F(BridgeRouterTest, TheDocumentsOriginDecidesNotItsAddress) {
 
 TEST_F(BridgeRouterTest, RegisteringAgainReplacesTheHandler) {
   int second = 0;
-  RegisterBridgeCommand("OrbitAppGetInfo",
+  RegisterBridgeCommand(table_, "OrbitAppGetInfo",
                         [&second](auto&, auto&, int64_t, auto&, bool, auto& callback) {
                           ++second;
                           ReplyEmptyObject(callback);
@@ -193,14 +194,15 @@ TEST_F(BridgeRouterTest, RegisteringAgainReplacesTheHandler) {
 
 TEST_F(BridgeRouterTest, HandlerMayReplaceItselfWhileRunning) {
   int runs = 0;
-  RegisterBridgeCommand("Self", [&runs](auto&, auto&, int64_t, auto&, bool,
-                                        auto& callback) {
-    const std::string kept = "still alive";
-    RegisterBridgeCommand("Self", nullptr);
-    ++runs;
-    rapidjson::Value text(kept.c_str(), static_cast<rapidjson::SizeType>(kept.size()));
-    callback->Success(text);
-  });
+  RegisterBridgeCommand(
+      table_, "Self", [this, &runs](auto&, auto&, int64_t, auto&, bool, auto& callback) {
+        const std::string kept = "still alive";
+        RegisterBridgeCommand(table_, "Self", nullptr);
+        ++runs;
+        rapidjson::Value text(kept.c_str(),
+                              static_cast<rapidjson::SizeType>(kept.size()));
+        callback->Success(text);
+      });
   EXPECT_TRUE(Dispatch(R"({"command":"Self"})"));
   EXPECT_EQ(1, runs);
   ASSERT_EQ(1u, callback_->successes().size());
@@ -210,13 +212,15 @@ TEST_F(BridgeRouterTest, HandlerMayReplaceItselfWhileRunning) {
 }
 
 TEST_F(BridgeRouterTest, FailureSendsCodeAndCompactText) {
-  RegisterBridgeCommand("Fails", [](auto&, auto&, int64_t, auto&, bool, auto& callback) {
-    rapidjson::Document error(rapidjson::kObjectType);
-    error.AddMember("error", "Out of range", error.GetAllocator());
-    callback->Failure(0, error);
-    // Answering twice is the router's to sort out; the reply object passes it on.
-    callback->Failure(-3, rapidjson::Value(rapidjson::kObjectType));
-  });
+  RegisterBridgeCommand(table_, "Fails",
+                        [](auto&, auto&, int64_t, auto&, bool, auto& callback) {
+                          rapidjson::Document error(rapidjson::kObjectType);
+                          error.AddMember("error", "Out of range", error.GetAllocator());
+                          callback->Failure(0, error);
+                          // Answering twice is the router's to sort out; the reply object
+                          // passes it on.
+                          callback->Failure(-3, rapidjson::Value(rapidjson::kObjectType));
+                        });
   EXPECT_TRUE(Dispatch(R"({"command":"Fails"})"));
   ASSERT_EQ(2u, callback_->failures().size());
   EXPECT_EQ(0, callback_->failures()[0].code);
@@ -227,11 +231,11 @@ TEST_F(BridgeRouterTest, FailureSendsCodeAndCompactText) {
 }
 
 TEST_F(BridgeRouterTest, TableIsOrderedByteWise) {
-  RegisterBridgeCommand("b", nullptr);
-  RegisterBridgeCommand("B", nullptr);
-  RegisterBridgeCommand("a", nullptr);
+  RegisterBridgeCommand(table_, "b", nullptr);
+  RegisterBridgeCommand(table_, "B", nullptr);
+  RegisterBridgeCommand(table_, "a", nullptr);
   std::vector<std::string> names;
-  for (const auto& entry : GetBridgeCommandTable())
+  for (const auto& entry : table_)
     names.push_back(entry.first);
   EXPECT_EQ((std::vector<std::string>{"B", "OrbitAppGetInfo", "a", "b"}), names);
 }

@@ -9,32 +9,34 @@
 namespace {
 
 class ListClient : public OrbitClient {
+ public:
+  explicit ListClient(Browsers& browsers)
+      : OrbitClient(table_, nullptr), browsers_(browsers) {}
+
  protected:
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override {
-    SetMainBrowser(browser);
+    browsers_.set_main_browser(browser);
   }
-  void OnLastBrowserClosed() override { SetMainBrowser(nullptr); }
+  void OnLastBrowserClosed() override { browsers_.set_main_browser(nullptr); }
+
+ private:
+  static inline const BridgeCommandTable table_;
+  Browsers& browsers_;
 };
 
 class BrowserOperationsTest : public testing::Test {
  protected:
-  void SetUp() override {
-    ResetFakes();
-    SetMainBrowser(nullptr);
-    ResetCloseAllFlag();
-  }
-  void TearDown() override {
-    SetMainBrowser(nullptr);
-    ResetCloseAllFlag();
-  }
+  void SetUp() override { ResetFakes(); }
+
+  Browsers browsers_;
 };
 
 TEST_F(BrowserOperationsTest, ShellScriptNeedsAMainBrowser) {
-  EXPECT_FALSE(RunShellScript("1"));
+  EXPECT_FALSE(browsers_.RunShellScript("1"));
 
   auto browser = std::make_shared<FakeBrowser>();
-  SetMainBrowser(browser);
-  EXPECT_TRUE(RunShellScript("window.x = 1"));
+  browsers_.set_main_browser(browser);
+  EXPECT_TRUE(browsers_.RunShellScript("window.x = 1"));
   ASSERT_EQ(browser->main_frame()->scripts().size(), 1u);
   EXPECT_EQ(browser->main_frame()->scripts()[0].code, "window.x = 1");
   EXPECT_EQ(browser->main_frame()->scripts()[0].script_url, "lumio://shell");
@@ -43,19 +45,19 @@ TEST_F(BrowserOperationsTest, ShellScriptNeedsAMainBrowser) {
 
 TEST_F(BrowserOperationsTest, ShellScriptReachesOnlyTheAppsOwnDocument) {
   auto browser = std::make_shared<FakeBrowser>();
-  SetMainBrowser(browser);
+  browsers_.set_main_browser(browser);
   // The main window followed a link to the web, or shows an opaque document.
   for (const char* origin : {"https://example.com", "null", "app://other", ""}) {
     browser->main_frame()->set_origin(origin);
     if (!*origin)
       browser->main_frame()->set_url("https://example.com/");
-    EXPECT_TRUE(RunShellScript("window.x = 1"));
+    EXPECT_TRUE(browsers_.RunShellScript("window.x = 1"));
     EXPECT_TRUE(browser->main_frame()->scripts().empty()) << origin;
   }
 }
 
 TEST_F(BrowserOperationsTest, CloseAllClosesEveryBrowserOnceInCreationOrder) {
-  auto client = std::make_shared<ListClient>();
+  auto client = std::make_shared<ListClient>(browsers_);
   std::vector<std::shared_ptr<FakeBrowser>> browsers;
   for (int i = 0; i < 3; ++i) {
     browsers.push_back(std::make_shared<FakeBrowser>());
@@ -64,10 +66,10 @@ TEST_F(BrowserOperationsTest, CloseAllClosesEveryBrowserOnceInCreationOrder) {
   }
   FakeCallLog().clear();
 
-  CloseAllBrowsers();
-  CloseAllBrowsers();
+  browsers_.CloseAll();
+  browsers_.CloseAll();
 
-  EXPECT_TRUE(IsCloseAllFlagSet());
+  EXPECT_TRUE(browsers_.closing());
   ASSERT_EQ(FakeCallLog().size(), 3u);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(FakeCallLog()[i],
@@ -79,10 +81,10 @@ TEST_F(BrowserOperationsTest, CloseAllClosesEveryBrowserOnceInCreationOrder) {
 }
 
 TEST_F(BrowserOperationsTest, CloseAllWithoutMainBrowserDoesNothingButSetsTheFlag) {
-  CloseAllBrowsers();
-  EXPECT_TRUE(IsCloseAllFlagSet());
-  ResetCloseAllFlag();
-  EXPECT_FALSE(IsCloseAllFlagSet());
+  browsers_.CloseAll();
+  EXPECT_TRUE(browsers_.closing());
+  browsers_.ResetClosing();
+  EXPECT_FALSE(browsers_.closing());
 }
 
 }  // namespace

@@ -99,9 +99,12 @@ class FakeServices : public WindowService,
   }
 };
 
-// Every service of the command table answered by |fake|.
-inline BridgeServices AllServices(const std::shared_ptr<FakeServices>& fake) {
+// Every service of the command table answered by |fake|; the commands' page
+// events go to |page_events|.
+inline BridgeServices AllServices(const std::shared_ptr<FakeServices>& fake,
+                                  PageEventSink* page_events) {
   BridgeServices services;
+  services.page_events = page_events;
   services.window = fake;
   services.app = fake;
   services.tray = fake;

@@ -47,21 +47,19 @@ class JsonCorpusTest : public ::testing::Test {
     files_ = ReadCorpus(std::string(LUMIO_CORPORA_DIR) + "/json-parsing");
     if (files_.empty())
       GTEST_SKIP() << "no corpus at " << LUMIO_CORPORA_DIR;
-    GetBridgeCommandTable().clear();
-    RegisterBridgeCommand("Probe",
+    RegisterBridgeCommand(table_, "Probe",
                           [this](auto&, auto&, int64_t, auto&, bool, auto& callback) {
                             ++runs_;
                             ReplyEmptyObject(callback);
                           });
   }
-  void TearDown() override { GetBridgeCommandTable().clear(); }
-
   bool Dispatch(const std::string& request) {
-    return DispatchBridgeQuery(browser_, browser_->main_frame(), 1, request, false,
-                               std::make_shared<FakeRouterCallback>());
+    return DispatchBridgeQuery(table_, browser_, browser_->main_frame(), 1, request,
+                               false, std::make_shared<FakeRouterCallback>());
   }
 
   std::vector<CorpusFile> files_;
+  BridgeCommandTable table_;
   int runs_ = 0;
   std::shared_ptr<FakeBrowser> browser_ = std::make_shared<FakeBrowser>();
 };

@@ -11,6 +11,11 @@ namespace {
 
 class TestClient : public OrbitClient {
  public:
+  TestClient(const BridgeCommandTable& commands,
+             PageEventSink* page_events,
+             Browsers& browsers)
+      : OrbitClient(commands, page_events), browsers_(browsers) {}
+
   int first_created = 0;
   int last_closed = 0;
   bool router_present_at_last_closed = true;
@@ -19,27 +24,29 @@ class TestClient : public OrbitClient {
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override {
     ++first_created;
     FakeCallLog().push_back("Client.OnFirstBrowserCreated");
-    SetMainBrowser(browser);
+    browsers_.set_main_browser(browser);
   }
   void OnLastBrowserClosed() override {
     ++last_closed;
     router_present_at_last_closed = router() != nullptr;
     FakeCallLog().push_back("Client.OnLastBrowserClosed");
   }
+
+ private:
+  Browsers& browsers_;
 };
 
 class OrbitClientTest : public testing::Test {
  protected:
   void SetUp() override {
     ResetFakes();
-    SetMainBrowser(nullptr);
-    client_ = std::make_shared<TestClient>();
+    client_ = std::make_shared<TestClient>(table_, &page_events_, browsers_);
   }
   void TearDown() override {
     // Browsers hold the client and the client holds them: close what is open.
     while (!client_->GetBrowserList().empty())
       client_->OnBeforeClose(client_->GetBrowserList().front());
-    SetMainBrowser(nullptr);
+    browsers_.set_main_browser(nullptr);
   }
 
   std::shared_ptr<FakeBrowser> NewBrowser(const std::string& name = "") {
@@ -57,6 +64,10 @@ class OrbitClientTest : public testing::Test {
     return codes;
   }
 
+  BridgeCommandTable table_;
+  Browsers browsers_;
+  // As in the program: page events go to the main browser's main frame.
+  MainPageEventSink page_events_{browsers_};
   std::shared_ptr<TestClient> client_;
 };
 
@@ -147,7 +158,7 @@ TEST_F(OrbitClientTest, BrowserAfterAllClosedStartsANewCycle) {
   auto main = NewBrowser();
   client_->OnAfterCreated(main);
   client_->OnBeforeClose(main);
-  SetMainBrowser(nullptr);
+  browsers_.set_main_browser(nullptr);
 
   auto next = NewBrowser();
   client_->OnAfterCreated(next);
@@ -291,7 +302,7 @@ class OrbitClientQueryTest : public OrbitClientTest {
  protected:
   void SetUp() override {
     OrbitClientTest::SetUp();
-    RegisterBridgeCommand("TestEcho",
+    RegisterBridgeCommand(table_, "TestEcho",
                           [](const auto&, const auto&, int64_t, const auto&, bool,
                              const std::shared_ptr<OrbitBridgeCommandCallback>& cb) {
                             ReplyEmptyObject(cb);
@@ -300,7 +311,7 @@ class OrbitClientQueryTest : public OrbitClientTest {
     client_->OnAfterCreated(main_);
   }
   void TearDown() override {
-    GetBridgeCommandTable().erase("TestEcho");
+    table_.erase("TestEcho");
     OrbitClientTest::TearDown();
   }
 

@@ -111,13 +111,18 @@ TEST(PageEventTextTest, ScannerRejectsTextsThatBreakOut) {
 class SendPageEventTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetFakes(); }
-  void TearDown() override { SetMainBrowser(nullptr); }
+  void TearDown() override { browsers_.set_main_browser(nullptr); }
+
+  // As in the program: page events go to the main browser's main frame.
+  Browsers browsers_;
+  MainPageEventSink page_events_{browsers_};
 };
 
 TEST_F(SendPageEventTest, RunsInTheMainBrowsersMainFrameAsShellScript) {
   auto browser = std::make_shared<FakeBrowser>();
-  SetMainBrowser(browser);
-  SendPageEvent("OrbitMainBrowserStateChange", OneMember("state", "focused"));
+  browsers_.set_main_browser(browser);
+  SendPageEvent(&page_events_, "OrbitMainBrowserStateChange",
+                OneMember("state", "focused"));
   const auto& scripts = browser->main_frame()->scripts();
   ASSERT_EQ(1u, scripts.size());
   EXPECT_EQ(
@@ -128,13 +133,14 @@ TEST_F(SendPageEventTest, RunsInTheMainBrowsersMainFrameAsShellScript) {
 }
 
 TEST_F(SendPageEventTest, WithoutMainBrowserTheEventIsLost) {
-  SetMainBrowser(nullptr);
-  SendPageEvent("OrbitAppWillQuit", rapidjson::Value(rapidjson::kObjectType));
+  browsers_.set_main_browser(nullptr);
+  SendPageEvent(&page_events_, "OrbitAppWillQuit",
+                rapidjson::Value(rapidjson::kObjectType));
   EXPECT_TRUE(FakeCallLog().empty());
 
   // Nothing was queued for a browser that comes later.
   auto browser = std::make_shared<FakeBrowser>();
-  SetMainBrowser(browser);
+  browsers_.set_main_browser(browser);
   EXPECT_TRUE(browser->main_frame()->scripts().empty());
 }
 

@@ -1,0 +1,98 @@
+#include "app/shell.h"
+
+#include "bridge/bridge_commands.h"
+#include "bridge/bridge_services.h"
+#include "bridge/page_event.h"
+#include "native/orbit_client_native.h"
+#include "native/tray_icon.h"
+#include "native/window_operations.h"
+
+namespace {
+
+// The page's AppService: quits through the lifecycle, which outlives it.
+class LifecycleAppService : public AppService {
+ public:
+  explicit LifecycleAppService(AppLifecycle& lifecycle) : lifecycle_(lifecycle) {}
+
+  void Quit() override { lifecycle_.Quit(); }
+  void QuitNow() override { lifecycle_.QuitNow(); }
+
+ private:
+  AppLifecycle& lifecycle_;
+};
+
+}  // namespace
+
+Shell::EngineRun::~EngineRun() {
+  if (started_)
+    engine::Shutdown();
+}
+
+void Shell::EngineRun::Start(const engine::Settings& settings,
+                             std::shared_ptr<engine::App> app) {
+  started_ = true;
+  engine::Initialize(settings, std::move(app));
+}
+
+Shell::Shell() = default;
+
+Shell::~Shell() {
+  // The message loop has returned: nothing more happens, and no command runs.
+  lifecycle_.OnLoopEnded();
+  commands_.clear();
+}
+
+void Shell::StartEngine(const engine::Settings& settings,
+                        std::shared_ptr<engine::App> app) {
+  engine_.Start(settings, std::move(app));
+}
+
+void Shell::OnContextInitialized() {
+  if (!tray_)
+    tray_ = std::make_unique<TrayIcon>([this] { Reopen(); }, &page_events_);
+  // The main window exists before the first bridge command can be registered,
+  // and the page's first query can only arrive once this has returned.
+  main_window_.Create({commands_, &page_events_, popups_, browsers_, opener_});
+  BridgeServices services;
+  services.window = std::make_shared<MainWindowService>(main_window_);
+  services.app = std::make_shared<LifecycleAppService>(lifecycle_);
+  services.tray = std::make_shared<DesktopTrayService>(*tray_);
+  services.os = std::make_shared<DesktopOsService>(opener_);
+  services.popup = std::make_shared<PreparedPopupService>(popups_);
+  services.page_events = &page_events_;
+  RegisterBridgeCommands(commands_, services);
+}
+
+void Shell::ShowMainWindow() {
+  MainWindowShow(main_window_);
+}
+
+void Shell::HideMainWindow() {
+  MainWindowHide(main_window_);
+}
+
+void Shell::SendPageEvent(const std::string& name, const rapidjson::Value& payload) {
+  ::SendPageEvent(&page_events_, name, payload);
+}
+
+void Shell::CloseAllBrowsers() {
+  browsers_.CloseAll();
+}
+
+bool Shell::BrowsersClosing() const {
+  return browsers_.closing();
+}
+
+void Shell::ClearBadge() {
+  if (tray_)
+    tray_->ClearBadge();
+}
+
+void Shell::RemoveDeliveredNotifications() {
+  if (tray_)
+    tray_->RemoveDeliveredNotifications();
+}
+
+void Shell::PostDelayedTask(std::function<void()> task, int64_t delay_ms) {
+  engine::PostDelayedTask(std::move(task), delay_ms);
+}
