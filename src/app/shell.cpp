@@ -29,9 +29,9 @@ Shell::EngineRun::~EngineRun() {
 }
 
 void Shell::EngineRun::Start(const engine::Settings& settings,
-                             std::shared_ptr<engine::App> app) {
+                             const std::shared_ptr<engine::App>& app) {
   started_ = true;
-  engine::Initialize(settings, std::move(app));
+  engine::Initialize(settings, app);
 }
 
 Shell::Shell() = default;
@@ -43,8 +43,8 @@ Shell::~Shell() {
 }
 
 void Shell::StartEngine(const engine::Settings& settings,
-                        std::shared_ptr<engine::App> app) {
-  engine_.Start(settings, std::move(app));
+                        const std::shared_ptr<engine::App>& app) {
+  engine_.Start(settings, app);
 }
 
 void Shell::OnContextInitialized() {

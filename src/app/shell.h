@@ -38,7 +38,8 @@ class Shell : public AppShell {
   Shell& operator=(const Shell&) = delete;
 
   // Starts the engine; its context, once ready, calls OnContextInitialized.
-  void StartEngine(const engine::Settings& settings, std::shared_ptr<engine::App> app);
+  void StartEngine(const engine::Settings& settings,
+                   const std::shared_ptr<engine::App>& app);
   // The tray icon, the main window and the bridge commands.
   void OnContextInitialized();
 
@@ -61,7 +62,7 @@ class Shell : public AppShell {
    public:
     EngineRun() = default;
     ~EngineRun();
-    void Start(const engine::Settings& settings, std::shared_ptr<engine::App> app);
+    void Start(const engine::Settings& settings, const std::shared_ptr<engine::App>& app);
 
    private:
     bool started_ = false;
