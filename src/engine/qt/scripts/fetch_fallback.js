@@ -47,8 +47,9 @@ var DOMExceptionType = DOMException;
 
 var fetchMode = 'probe';  // then 'engine' or 'xhr'
 
-// The absolute URL when |input| names a file of ours, else null.
-function ownFileUrl(input) {
+// |input| of fetch() (a Request or anything that reads as an address) resolved
+// against the document's base address, as a URL; null when it is none.
+function resolvedUrl(input) {
   var text;
   try {
     text = apply(requestUrl, input, []);
@@ -56,14 +57,22 @@ function ownFileUrl(input) {
     text = '' + input;
   }
   try {
-    var url = construct(URLType, [text, apply(baseURI, document, [])]);
-    // A protocol ends at its first colon and a host holds no slash: only the
-    // protocol and host of APP_ORIGIN match.
-    if (apply(urlProtocol, url, []) + '//' + apply(urlHost, url, []) !== APP_ORIGIN) return null;
-    return apply(urlHref, url, []);
+    return construct(URLType, [text, apply(baseURI, document, [])]);
   } catch (e) {
     return null;
   }
+}
+
+// The absolute URL when |input| names a file of ours, else null.
+function ownFileUrl(input) {
+  var url = resolvedUrl(input);
+  // A protocol ends at its first colon and a host holds no slash: only the
+  // protocol and host of APP_ORIGIN match.
+  if (url === null ||
+      apply(urlProtocol, url, []) + '//' + apply(urlHost, url, []) !== APP_ORIGIN) {
+    return null;
+  }
+  return apply(urlHref, url, []);
 }
 function abortError() {
   return construct(DOMExceptionType, ['The user aborted a request.', 'AbortError']);

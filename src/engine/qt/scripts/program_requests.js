@@ -30,19 +30,10 @@ var toLowerCase = String.prototype.toLowerCase;
 
 // The absolute address when |input| names an http(s) resource.
 function webUrl(input) {
-  var text;
-  try {
-    text = apply(requestUrl, input, []);
-  } catch (e) {
-    text = '' + input;
-  }
-  try {
-    var url = construct(URLType, [text, apply(baseURI, document, [])]);
-    var protocol = apply(urlProtocol, url, []);
-    return protocol === 'http:' || protocol === 'https:' ? apply(urlHref, url, []) : null;
-  } catch (e) {
-    return null;
-  }
+  var url = resolvedUrl(input);
+  if (url === null) return null;
+  var protocol = apply(urlProtocol, url, []);
+  return protocol === 'http:' || protocol === 'https:' ? apply(urlHref, url, []) : null;
 }
 function bytesToBase64(buffer) {
   var bytes = construct(Uint8ArrayType, [buffer]);
