@@ -13,11 +13,12 @@
 #include <QObject>
 #include <functional>
 
+#include "app/ob_application.h"
+
 class BrowserWindow;
-class OBApplication;
 class QScreen;
 
-class OBAppDelegate : public QObject {
+class OBAppDelegate : public QObject, public OBApplicationDelegate {
   Q_OBJECT
  public:
   // |quit| starts the quit sequence, |reopen| shows the program again.
@@ -29,7 +30,7 @@ class OBAppDelegate : public QObject {
   // delegate takes up its role.
   void createApplication(OBApplication* application, BrowserWindow* main_window);
   // Every request to terminate: starts the quit sequence.
-  void tryToTerminateApplication(OBApplication* application);
+  void tryToTerminateApplication(OBApplication* application) override;
   // The user clicked the tray icon or started the program a second time.
   void applicationShouldHandleReopen();
   // Screens came, went or changed resolution: every window redraws.

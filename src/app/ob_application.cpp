@@ -2,8 +2,6 @@
 
 #include <QIcon>
 
-#include "app/ob_app_delegate.h"
-
 OBApplication::OBApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setOrganizationName(QStringLiteral("Lumio"));
   setApplicationName(QStringLiteral("Lumio"));
@@ -17,7 +15,7 @@ OBApplication::OBApplication(int& argc, char** argv) : QApplication(argc, argv) 
   setWindowIcon(QIcon::fromTheme(QStringLiteral("lumio"), QIcon(icon)));
 }
 
-void OBApplication::setDelegate(OBAppDelegate* delegate) {
+void OBApplication::setDelegate(OBApplicationDelegate* delegate) {
   delegate_ = delegate;
   if (delegate_ && termination_pending_) {
     termination_pending_ = false;

@@ -8,7 +8,14 @@
 
 #include <QApplication>
 
-class OBAppDelegate;
+class OBApplication;
+
+// What the application object asks of its delegate (OBAppDelegate implements it).
+class OBApplicationDelegate {
+ public:
+  virtual ~OBApplicationDelegate() = default;
+  virtual void tryToTerminateApplication(OBApplication* application) = 0;
+};
 
 class OBApplication : public QApplication {
   Q_OBJECT
@@ -17,7 +24,7 @@ class OBApplication : public QApplication {
 
   // The delegate is not owned. A request to terminate made before it is set waits
   // for it.
-  void setDelegate(OBAppDelegate* delegate);
+  void setDelegate(OBApplicationDelegate* delegate);
 
   // Hands the request to the delegate; never ends the loop itself.
   void terminate();
@@ -26,7 +33,7 @@ class OBApplication : public QApplication {
   bool event(QEvent* event) override;
 
  private:
-  OBAppDelegate* delegate_ = nullptr;
+  OBApplicationDelegate* delegate_ = nullptr;
   bool termination_pending_ = false;
 };
 

@@ -3,8 +3,10 @@
 #include "bridge/bridge_commands.h"
 #include "bridge/bridge_services.h"
 #include "bridge/page_event.h"
+#include "native/browser_window.h"
 #include "native/orbit_client_native.h"
 #include "native/tray_icon.h"
+#include "native/window_delegate.h"
 #include "native/window_operations.h"
 
 namespace {
@@ -52,7 +54,13 @@ void Shell::OnContextInitialized() {
     tray_ = std::make_unique<TrayIcon>([this] { Reopen(); }, &page_events_);
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
-  main_window_.Create({commands_, &page_events_, popups_, browsers_, opener_});
+  auto client = std::make_shared<OrbitClientNative>(
+      ClientParts{commands_, &page_events_, popups_, browsers_, opener_}, main_window_);
+  std::shared_ptr<engine::Browser> browser = main_window_.Create(client);
+  browsers_.ResetClosing();
+  // Owned by the window; lives until the window really closes.
+  if (browser && main_window_.window())
+    new OBMainWindowDelegate(main_window_.window(), browser, &page_events_, main_window_);
   BridgeServices services;
   services.window = std::make_shared<MainWindowService>(main_window_);
   services.app = std::make_shared<LifecycleAppService>(lifecycle_);

@@ -9,10 +9,7 @@
 
 #include "engine/engine.h"
 #include "lumio_protocol.h"
-#include "native/browser_operations.h"
 #include "native/browser_window.h"
-#include "native/orbit_client_native.h"
-#include "native/window_delegate.h"
 #include "native/window_geometry.h"
 #include "native/window_state.h"
 #include "native/x11_frame_extents.h"
@@ -70,9 +67,8 @@ MainWindow::MainWindow() = default;
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::Create(const ClientParts& parts) {
-  auto client = std::make_shared<OrbitClientNative>(parts, *this);
-
+std::shared_ptr<engine::Browser> MainWindow::Create(
+    const std::shared_ptr<engine::Client>& client) {
   engine::BrowserSettings settings;
   settings.universal_access_from_file_urls = true;
   // Web security stays on for every document; the app's own documents call
@@ -106,11 +102,8 @@ void MainWindow::Create(const ClientParts& parts) {
       window_info, client, std::string(protocol::kAppOrigin) + kStartPagePath, settings);
 
   state_tracker_.Reset();
-  parts.browsers.ResetClosing();
-
-  // Owned by the window; lives until the window really closes.
-  new OBMainWindowDelegate(window, browser, parts.page_events, *this);
   window->setWindowOpacity(1.0);
+  return browser;
 }
 
 BrowserWindow* MainWindow::window() const {

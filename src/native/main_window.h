@@ -12,7 +12,10 @@
 
 class BrowserWindow;
 class QWidget;
-struct ClientParts;
+namespace engine {
+class Browser;
+class Client;
+}  // namespace engine
 
 class MainWindow {
  public:
@@ -22,10 +25,9 @@ class MainWindow {
   MainWindow& operator=(const MainWindow&) = delete;
 
   // Creates the main window (hidden), the popup parent window and the main browser
-  // on the start page, and resets the reported state and the close-all record.
-  // The browsers act on |parts| (see OrbitClientNative), which, as this object,
-  // must outlive the engine.
-  void Create(const ClientParts& parts);
+  // on the start page, served by |client|, and resets the reported state. Returns
+  // the main browser. Whoever owns this object gives the window its delegate.
+  std::shared_ptr<engine::Browser> Create(const std::shared_ptr<engine::Client>& client);
 
   // Gives the main window its default place, frame included, if it has no saved
   // one. Call right before showing it: only then, with the window ready to map, can
