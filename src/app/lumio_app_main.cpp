@@ -51,10 +51,13 @@ int main(int argc, char** argv) {
   settings.cache_path =
       EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
 
-  std::unique_ptr<engine::ApplicationArguments> arguments =
-      engine::PrepareBrowserProcess(argc, argv, settings, app);
-  auto application =
-      std::make_unique<OBApplication>(arguments->argc(), arguments->argv());
+  engine::CreateApplication(argc, argv, settings, app);
+  // Whatever way main returns, the application object goes last, while Qt is
+  // still whole.
+  struct ApplicationEnd {
+    ~ApplicationEnd() { engine::DestroyApplication(); }
+  } application_end;
+  auto application = std::make_unique<OBApplication>();
   // Made once the engine may start; until then nothing asks for it (every request
   // comes through the message loop).
   std::unique_ptr<Shell> shell;

@@ -1,5 +1,6 @@
 #include "app/ob_app_delegate.h"
 
+#include <QApplication>
 #include <QKeySequence>
 #include <QScreen>
 #include <QShortcut>
@@ -25,13 +26,13 @@ void OBAppDelegate::createApplication(OBApplication* application,
 
   for (QScreen* screen : QGuiApplication::screens())
     WatchScreen(screen);
-  connect(application, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+  connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
     WatchScreen(screen);
     applicationDidChangeScreenParameters();
   });
-  connect(application, &QGuiApplication::screenRemoved, this,
+  connect(qGuiApp, &QGuiApplication::screenRemoved, this,
           &OBAppDelegate::applicationDidChangeScreenParameters);
-  connect(application, &QGuiApplication::primaryScreenChanged, this,
+  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
           &OBAppDelegate::applicationDidChangeScreenParameters);
 
   application->setDelegate(this);

@@ -1,18 +1,20 @@
 #include "app/ob_application.h"
 
+#include <QApplication>
 #include <QIcon>
 
-OBApplication::OBApplication(int& argc, char** argv) : QApplication(argc, argv) {
-  setOrganizationName(QStringLiteral("Lumio"));
-  setApplicationName(QStringLiteral("Lumio"));
-  setDesktopFileName(QStringLiteral("lumio"));
+OBApplication::OBApplication() {
+  QCoreApplication::setOrganizationName(QStringLiteral("Lumio"));
+  QCoreApplication::setApplicationName(QStringLiteral("Lumio"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("lumio"));
   // Hiding or closing the last window never ends the program; only the quit
   // sequence does.
-  setQuitOnLastWindowClosed(false);
+  QGuiApplication::setQuitOnLastWindowClosed(false);
   // The icon installed beside the program, or the theme's.
-  const QString icon = applicationDirPath() +
+  const QString icon = QCoreApplication::applicationDirPath() +
                        QStringLiteral("/../share/icons/hicolor/256x256/apps/lumio.png");
-  setWindowIcon(QIcon::fromTheme(QStringLiteral("lumio"), QIcon(icon)));
+  QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumio"), QIcon(icon)));
+  QCoreApplication::instance()->installEventFilter(this);
 }
 
 void OBApplication::setDelegate(OBApplicationDelegate* delegate) {
@@ -30,14 +32,14 @@ void OBApplication::terminate() {
     termination_pending_ = true;
 }
 
-bool OBApplication::event(QEvent* event) {
-  // QCoreApplication::quit and the session manager's "die" arrive as this event.
-  // Qt's own handling would close every window and end the loop at once; the page
-  // gets its grace period instead.
-  if (event->type() == QEvent::Quit) {
+bool OBApplication::eventFilter(QObject* watched, QEvent* event) {
+  // QCoreApplication::quit and the session manager's "die" arrive as this event
+  // at the application object. Qt's own handling would close every window and end
+  // the loop at once; the page gets its grace period instead.
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
     event->ignore();
     terminate();
     return true;
   }
-  return QApplication::event(event);
+  return false;
 }

@@ -1,12 +1,13 @@
-// The program's application object. Whatever asks it to end (the Quit shortcut, a
-// termination signal, the session manager, QCoreApplication::quit from anywhere,
+// The program's side of the application object, which the engine creates
+// (engine::CreateApplication). Whatever asks that object to end (the Quit shortcut,
+// a termination signal, the session manager, QCoreApplication::quit from anywhere,
 // such as a tray menu) reaches the delegate's quit sequence instead; the message
 // loop ends only when the last browser has closed. Closing or hiding the last
 // window does not end the program.
 #ifndef SRC_APP_OB_APPLICATION_H_
 #define SRC_APP_OB_APPLICATION_H_
 
-#include <QApplication>
+#include <QObject>
 
 class OBApplication;
 
@@ -17,10 +18,11 @@ class OBApplicationDelegate {
   virtual void tryToTerminateApplication(OBApplication* application) = 0;
 };
 
-class OBApplication : public QApplication {
+class OBApplication : public QObject {
   Q_OBJECT
  public:
-  OBApplication(int& argc, char** argv);
+  // Takes charge of the application object that exists by now.
+  OBApplication();
 
   // The delegate is not owned. A request to terminate made before it is set waits
   // for it.
@@ -30,7 +32,7 @@ class OBApplication : public QApplication {
   void terminate();
 
  protected:
-  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   OBApplicationDelegate* delegate_ = nullptr;

@@ -1,10 +1,10 @@
 // Process entry, start-up and the message loop of the engine.
 //
-// Browser process:   ExecuteProcess (returns -1) -> PrepareBrowserProcess -> the
-//                    application object is created with the arguments it returns ->
-//                    Initialize (calls App's OnContextInitialized, where windows and
-//                    browsers are created) -> RegisterSchemeHandlerFactory ->
-//                    RunMessageLoop -> Shutdown.
+// Browser process:   ExecuteProcess (returns -1) -> CreateApplication (the
+//                    application object) -> Initialize (calls App's OnContextInitialized,
+//                    where windows and browsers are created) ->
+//                    RegisterSchemeHandlerFactory -> RunMessageLoop -> Shutdown ->
+//                    DestroyApplication.
 // Secondary process: ExecuteProcess runs the engine's process and returns its status.
 #ifndef SRC_ENGINE_ENGINE_H_
 #define SRC_ENGINE_ENGINE_H_
@@ -38,30 +38,19 @@ struct Settings {
 // status. Returns -1 in the browser process.
 int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app);
 
-// The engine reads its switches from the application object's arguments, and
-// custom schemes must be known before that object exists. This builds both.
-class ApplicationArguments {
- public:
-  explicit ApplicationArguments(std::vector<std::string> args);
-  ApplicationArguments(const ApplicationArguments&) = delete;
-  ApplicationArguments& operator=(const ApplicationArguments&) = delete;
-  int& argc() { return argc_; }
-  char** argv() { return pointers_.data(); }
-
- private:
-  std::vector<std::string> args_;
-  std::vector<char*> pointers_;
-  int argc_;
-};
-
-// Registers the app's custom schemes and returns the arguments for the
-// application object: the program name and the engine's switches. With
+// Registers the app's custom schemes, hands the engine its switches and creates
+// the application object (a QApplication in the Qt backend), which every window
+// and desktop service needs; it lives until DestroyApplication. The engine reads
+// its switches from that object's arguments, and custom schemes must be known
+// before it exists, so all three happen here. With
 // settings.command_line_args_disabled the user's own arguments are left out.
-std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
-    int argc,
-    char** argv,
-    const Settings& settings,
-    const std::shared_ptr<App>& app);
+// Returns false, and does nothing, when an application object exists already.
+bool CreateApplication(int argc,
+                       char** argv,
+                       const Settings& settings,
+                       const std::shared_ptr<App>& app);
+// Destroys the application object; after Shutdown, once nothing uses it.
+void DestroyApplication();
 
 // Starts the engine once the application object exists. Calls the app's
 // OnContextInitialized before returning.

@@ -52,15 +52,22 @@ std::string ExecutableDir() {
   return error ? std::string() : exe.parent_path().string();
 }
 
-}  // namespace
+// The program's application object and the arguments it reads for its whole
+// life. Qt allows one application object per process and reaches it through
+// qApp, so it is process-wide here too.
+struct ApplicationObject {
+  std::vector<std::string> args;
+  std::vector<char*> pointers;
+  int argc = 0;
+  std::unique_ptr<QApplication> object;
+};
 
-ApplicationArguments::ApplicationArguments(std::vector<std::string> args)
-    : args_(std::move(args)) {
-  for (std::string& arg : args_)
-    pointers_.push_back(arg.data());
-  argc_ = static_cast<int>(args_.size());
-  pointers_.push_back(nullptr);
+ApplicationObject& TheApplication() {
+  static ApplicationObject application;
+  return application;
 }
+
+}  // namespace
 
 int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app) {
   CommandLine command_line(argc, argv);
@@ -89,11 +96,12 @@ int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app) {
   return QtWebEngineCore::processMain(static_cast<int>(args.size()), pointers.data());
 }
 
-std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
-    int argc,
-    char** argv,
-    const Settings& settings,
-    const std::shared_ptr<App>& app) {
+bool CreateApplication(int argc,
+                       char** argv,
+                       const Settings& settings,
+                       const std::shared_ptr<App>& app) {
+  if (qApp)
+    return false;
   CommandLine command_line;
   if (settings.command_line_args_disabled)
     command_line.SetProgram(argc > 0 && argv[0] ? argv[0] : "lumio");
@@ -135,7 +143,22 @@ std::unique_ptr<ApplicationArguments> PrepareBrowserProcess(
   // Qt hands Chromium only what follows this marker; anything before it is Qt's.
   std::vector<std::string> args = command_line.GetArgv();
   args.insert(args.begin() + 1, "--webEngineArgs");
-  return std::make_unique<ApplicationArguments>(args);
+  ApplicationObject& application = TheApplication();
+  application.args = std::move(args);
+  for (std::string& arg : application.args)
+    application.pointers.push_back(arg.data());
+  application.pointers.push_back(nullptr);
+  application.argc = static_cast<int>(application.args.size());
+  application.object =
+      std::make_unique<QApplication>(application.argc, application.pointers.data());
+  return true;
+}
+
+void DestroyApplication() {
+  ApplicationObject& application = TheApplication();
+  application.object.reset();
+  application.pointers.clear();
+  application.args.clear();
 }
 
 bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
