@@ -155,11 +155,10 @@ std::string KeyOf(const std::string& line) {
   return equals == std::string::npos ? std::string() : TrimSpaces(line.substr(0, equals));
 }
 
-// |text| with the enabled key of its "[Desktop Entry]" group set to true, and every
-// other line as the user or the desktop wrote it.
-std::string EnabledEntryText(const std::string& text) {
-  std::string out;
-  bool in_group = false;
+// Calls |fn(line, carriage_return, newline)| for each line of |text|: the line
+// without its line end, whether it ended in "\r\n" and whether a "\n" followed.
+template <typename Fn>
+void ForEachLine(const std::string& text, Fn fn) {
   size_t begin = 0;
   while (begin < text.size()) {
     size_t end = text.find('\n', begin);
@@ -169,6 +168,17 @@ std::string EnabledEntryText(const std::string& text) {
     const bool carriage_return = !line.empty() && line.back() == '\r';
     if (carriage_return)
       line.pop_back();
+    fn(line, carriage_return, end < text.size());
+    begin = end + 1;
+  }
+}
+
+// |text| with the enabled key of its "[Desktop Entry]" group set to true, and every
+// other line as the user or the desktop wrote it.
+std::string EnabledEntryText(const std::string& text) {
+  std::string out;
+  bool in_group = false;
+  ForEachLine(text, [&](std::string line, bool carriage_return, bool newline) {
     if (!line.empty() && line[0] == '[')
       in_group = line == kEntryGroup;
     else if (in_group && KeyOf(line) == kEnabledKey)
@@ -176,10 +186,9 @@ std::string EnabledEntryText(const std::string& text) {
     out += line;
     if (carriage_return)
       out += '\r';
-    if (end < text.size())
+    if (newline)
       out += '\n';
-    begin = end + 1;
-  }
+  });
   return out;
 }
 
@@ -267,24 +276,16 @@ std::string AutostartDirectory(const std::string& config_home) {
 DesktopEntry ParseDesktopEntry(const std::string& text) {
   DesktopEntry entry;
   bool in_group = false;
-  size_t begin = 0;
-  while (begin < text.size()) {
-    size_t end = text.find('\n', begin);
-    if (end == std::string::npos)
-      end = text.size();
-    std::string line = text.substr(begin, end - begin);
-    begin = end + 1;
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
+  ForEachLine(text, [&](const std::string& line, bool, bool) {
     if (line.empty() || line[0] == '#')
-      continue;
+      return;
     if (line[0] == '[') {
       in_group = line == kEntryGroup;
-      continue;
+      return;
     }
     const size_t equals = line.find('=');
     if (!in_group || equals == std::string::npos)
-      continue;
+      return;
     // Spaces around "=" are not part of the key or the value.
     const std::string key = TrimSpaces(line.substr(0, equals));
     const std::string value = line.substr(equals + 1);
@@ -298,7 +299,7 @@ DesktopEntry ParseDesktopEntry(const std::string& text) {
       entry.hidden = TrimSpaces(trimmed) == "true" || TrimSpaces(trimmed) == "1";
     else if (key == kEnabledKey)
       entry.enabled = !(TrimSpaces(trimmed) == "false" || TrimSpaces(trimmed) == "0");
-  }
+  });
   return entry;
 }
 
