@@ -11,8 +11,10 @@ set(LUMIO_CANCELED_CODE -1)
 set(LUMIO_CANCELED_MESSAGE "The query has been canceled")
 # The longest bridge request, in bytes of UTF-8: 10 MiB (see bridge/bridge_router.h).
 math(EXPR LUMIO_MAX_REQUEST_BYTES "10 * 1024 * 1024")
-# The origin of the app's own documents.
-set(LUMIO_APP_ORIGIN "app://lumio")
+# The scheme and host that serve the app's own documents, and their origin.
+set(LUMIO_APP_SCHEME "app")
+set(LUMIO_APP_HOST "lumio")
+set(LUMIO_APP_ORIGIN "${LUMIO_APP_SCHEME}://${LUMIO_APP_HOST}")
 # Every event the program sends the page (window.cefMessage); web/lumio.d.ts
 # describes their payloads.
 set(LUMIO_PAGE_EVENTS
@@ -57,6 +59,8 @@ inline constexpr char kVersion[] = \"${LUMIO_VERSION}\";
 inline constexpr int kCanceledCode = ${LUMIO_CANCELED_CODE};
 inline constexpr char kCanceledMessage[] = \"${LUMIO_CANCELED_MESSAGE}\";
 inline constexpr std::size_t kMaxRequestBytes = ${LUMIO_MAX_REQUEST_BYTES};
+inline constexpr char kAppScheme[] = \"${LUMIO_APP_SCHEME}\";
+inline constexpr char kAppHost[] = \"${LUMIO_APP_HOST}\";
 inline constexpr char kAppOrigin[] = \"${LUMIO_APP_ORIGIN}\";
 
 }  // namespace protocol

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     pack = archive;
   }
   auto factory = std::make_shared<OrbitZipArchiveSchemeHandlerFactory>(pack);
-  engine::RegisterSchemeHandlerFactory("app", "lumio", factory);
+  engine::RegisterSchemeHandlerFactory(protocol::kAppScheme, protocol::kAppHost, factory);
 
   OBApplication* shared_application = application.get();
   QMetaObject::invokeMethod(

@@ -1,5 +1,7 @@
 #include "app/orbit_app.h"
 
+#include "lumio_protocol.h"
+
 void OrbitApp::OnBeforeCommandLineProcessing(const std::string& process_type,
                                              engine::CommandLine& command_line) {
   command_line.AppendSwitch("disable-extensions");
@@ -7,7 +9,7 @@ void OrbitApp::OnBeforeCommandLineProcessing(const std::string& process_type,
 }
 
 void OrbitApp::OnRegisterCustomSchemes(engine::SchemeRegistrar& registrar) {
-  registrar.AddCustomScheme("app", /*is_standard=*/true, /*is_local=*/true,
+  registrar.AddCustomScheme(protocol::kAppScheme, /*is_standard=*/true, /*is_local=*/true,
                             /*is_display_isolated=*/false);
 }
 

@@ -21,15 +21,11 @@ void Browsers::CloseAll() {
     return;
   closing_ = true;
   // Without a main browser there is nothing left to close.
-  std::shared_ptr<engine::Browser> main_browser = main_browser_;
-  if (!main_browser)
-    return;
-  auto client =
-      std::dynamic_pointer_cast<OrbitClient>(main_browser->GetHost()->GetClient());
-  if (!client)
+  if (!main_browser_ || !client_)
     return;
   // Closing may change the list while we walk it; walk a copy.
-  const std::vector<std::shared_ptr<engine::Browser>> browsers = client->GetBrowserList();
+  const std::vector<std::shared_ptr<engine::Browser>> browsers =
+      client_->GetBrowserList();
   for (const auto& browser : browsers)
     browser->GetHost()->CloseBrowser(false);
 }

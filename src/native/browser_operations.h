@@ -12,13 +12,19 @@
 #include "bridge/page_event.h"
 #include "engine/browser.h"
 
+class OrbitClient;
+
 class Browsers {
  public:
   // The first browser ever created; empty before it and after the last browser has
   // closed.
   const std::shared_ptr<engine::Browser>& main_browser() const { return main_browser_; }
-  void set_main_browser(std::shared_ptr<engine::Browser> browser) {
+  // |client| keeps the list of the browsers the main browser's window opened; it
+  // outlives them, as every browser holds it.
+  void set_main_browser(std::shared_ptr<engine::Browser> browser,
+                        OrbitClient* client = nullptr) {
     main_browser_ = std::move(browser);
+    client_ = main_browser_ ? client : nullptr;
   }
 
   // Runs |code| in the main page's main frame under the script URL "lumio://shell".
@@ -35,6 +41,7 @@ class Browsers {
 
  private:
   std::shared_ptr<engine::Browser> main_browser_;
+  OrbitClient* client_ = nullptr;  // the main browser's
   bool closing_ = false;
 };
 

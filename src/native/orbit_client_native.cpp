@@ -174,7 +174,7 @@ bool OrbitClientNative::OnBeforeUnloadDialog(
 
 void OrbitClientNative::OnFirstBrowserCreated(
     const std::shared_ptr<engine::Browser>& browser) {
-  browsers_.set_main_browser(browser);
+  browsers_.set_main_browser(browser, this);
 }
 
 void OrbitClientNative::OnLastBrowserClosed() {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/url_parts.h"
+#include "lumio_protocol.h"
 #include "resources/mime_types.h"
 
 OrbitZipArchiveSchemeHandlerFactory::OrbitZipArchiveSchemeHandlerFactory(
@@ -17,9 +18,9 @@ std::shared_ptr<engine::ResourceHandler> OrbitZipArchiveSchemeHandlerFactory::Cr
   engine::URLParts parts;
   if (!archive_ || !engine::ParseURL(request.GetURL(), parts))
     return nullptr;
-  // The engine registers this factory for "lumio" only; a request for another host
-  // must not be answered from our pack should it ever get here.
-  if (parts.host != "lumio")
+  // The engine registers this factory for the app's host only; a request for
+  // another host must not be answered from our pack should it ever get here.
+  if (parts.host != protocol::kAppHost)
     return nullptr;
   const std::string& path = parts.path;
   if (path.size() < 2)

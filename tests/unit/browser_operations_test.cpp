@@ -15,7 +15,7 @@ class ListClient : public OrbitClient {
 
  protected:
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override {
-    browsers_.set_main_browser(browser);
+    browsers_.set_main_browser(browser, this);
   }
   void OnLastBrowserClosed() override { browsers_.set_main_browser(nullptr); }
 

@@ -24,7 +24,7 @@ class TestClient : public OrbitClient {
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override {
     ++first_created;
     FakeCallLog().push_back("Client.OnFirstBrowserCreated");
-    browsers_.set_main_browser(browser);
+    browsers_.set_main_browser(browser, this);
   }
   void OnLastBrowserClosed() override {
     ++last_closed;

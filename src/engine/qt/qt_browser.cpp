@@ -9,7 +9,6 @@
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
-#include "engine/message_router.h"
 #include "engine/qt/qt_bridge_object.h"
 #include "engine/qt/qt_engine_context.h"
 #include "engine/qt/qt_page.h"
@@ -43,19 +42,7 @@ bool IsLocalSchemeURL(const std::string& url) {
 // QtBrowser
 
 QtBrowser::QtBrowser(int id, std::shared_ptr<Client> client)
-    : id_(id),
-      client_(std::move(client)),
-      answers_(
-          [this] {
-            QTimer::singleShot(0, bridge_, [weak = weak_from_this()] {
-              if (auto browser = weak.lock())
-                browser->answers_.Flush();
-            });
-          },
-          [this](const AnswerBatcher::Answers& answers) {
-            if (!closed_ && bridge_)
-              bridge_->Send(answers);
-          }) {}
+    : id_(id), client_(std::move(client)) {}
 
 QtBrowser::~QtBrowser() = default;
 
@@ -101,8 +88,20 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   QtEngineContext* context = QtEngineContext::Get();
   std::shared_ptr<QtBrowser> browser(new QtBrowser(context->NextBrowserId(), client));
   browser->settings_ = settings;
-  browser->frames_ =
-      std::make_unique<FrameTable>(std::weak_ptr<DocumentScriptRunner>(browser));
+  QtBrowser* raw = browser.get();
+  DocumentRouter::Host& host = *raw;
+  browser->router_ = std::make_unique<DocumentRouter>(
+      host, client, std::weak_ptr<DocumentScriptRunner>(browser),
+      [raw] {
+        QTimer::singleShot(0, raw->bridge_, [weak = raw->weak_from_this()] {
+          if (auto self = weak.lock())
+            self->router_->answers().Flush();
+        });
+      },
+      [raw](const AnswerBatcher::Answers& answers) {
+        if (!raw->closed_ && raw->bridge_)
+          raw->bridge_->Send(answers);
+      });
   // Without a parent until Attach places it.
   browser->view_ = new QtView(nullptr, browser);
   browser->page_ = new QtPage(context->profile(), browser->view_, browser);
@@ -144,26 +143,7 @@ void QtBrowser::Load(const std::string& url) {
 }
 
 void QtBrowser::SendProcessMessage(const ProcessMessage& message) {
-  if (closed_ || message.kind != ProcessMessage::Kind::kResponse)
-    return;
-  const FrameTable::Query* query = frames_->GetQuery(message.query_id);
-  if (!query)
-    return;  // its document has gone
-  const std::string key = query->document_key;
-  const int64_t page_id = query->page_id;
-  if (!message.success || !query->persistent)
-    frames_->EndQuery(message.query_id);
-  Respond(key, page_id, message.success, message.error_code, message.result);
-}
-
-void QtBrowser::Respond(const std::string& key,
-                        int64_t page_id,
-                        bool success,
-                        int code,
-                        const std::string& text) {
-  if (closed_ || !bridge_)
-    return;
-  answers_.Add(BridgeAnswer{key, page_id, success, code, text});
+  router_->OnResponse(message);
 }
 
 void QtBrowser::SetFocus(bool focus) {
@@ -208,11 +188,11 @@ void QtBrowser::RunScriptInDocument(const std::string& document_key,
   if (closed_ || !page_)
     return;
   // The page hears of its queries' answers before anything that came after them.
-  answers_.SendNow();
+  router_->answers().SendNow();
   if (main) {
     // Only in the document the frame was announced with: the page may have gone
     // to another origin since. A page cannot replace the members of its location.
-    std::shared_ptr<PageFrame> frame = frames_->FindFrame(document_key);
+    std::shared_ptr<PageFrame> frame = router_->frames().FindFrame(document_key);
     if (!frame || frame->GetSecurityOrigin().empty())
       return;
     const QByteArray origin =
@@ -235,145 +215,21 @@ void QtBrowser::RunScriptInDocument(const std::string& document_key,
       kBridgeWorldId);
 }
 
-void QtBrowser::CancelInRouter(const std::vector<int64_t>& router_ids) {
-  std::shared_ptr<QtBrowser> self = shared_from_this();
-  for (int64_t id : router_ids) {
-    ProcessMessage message;
-    message.kind = ProcessMessage::Kind::kCancel;
-    message.query_id = id;
-    client_->OnProcessMessageReceived(self, message);
-  }
+void QtBrowser::OnMainDocument(const std::string& name) {
+  if (pending_popup_)
+    pending_popup_->OnOwnDocument(name);
 }
 
-std::vector<BridgeAnswer> QtBrowser::OnBatch(std::vector<BridgeEntry> batch) {
-  if (closed_)
-    return {};
-  std::shared_ptr<QtBrowser> self = shared_from_this();
-  AnswerBatcher::Batch answers(answers_);
-  for (BridgeEntry& entry : batch) {
-    if (closed_)
-      break;
-    switch (entry.kind) {
-      case BridgeEntry::Kind::kQuery:
-        OnQuery(entry.key, entry.page_id, std::move(entry.request), entry.persistent);
-        break;
-      case BridgeEntry::Kind::kProgramRequest:
-        OnProgramRequest(entry.key, entry.page_id, entry.request);
-        break;
-      case BridgeEntry::Kind::kCancel:
-        OnCancel(entry.key, entry.page_id);
-        break;
-      case BridgeEntry::Kind::kDocument:
-        OnDocumentCreated(entry);
-        break;
-      case BridgeEntry::Kind::kDocumentGone:
-        OnDocumentGone(entry.key);
-        break;
-      case BridgeEntry::Kind::kFrameAddress:
-        OnFrameAddress(entry.url, entry.origin, entry.name);
-        break;
-    }
-  }
-  return answers.Take();
-}
-
-void QtBrowser::OnDocumentCreated(const BridgeEntry& document) {
-  if (closed_)
-    return;
-  std::shared_ptr<QtBrowser> self = shared_from_this();
-  if (pending_popup_ && document.main)
-    pending_popup_->OnOwnDocument(document.name);
-  if (closed_)
-    return;
-  std::vector<int64_t> ended;
-  FrameTable::Announcement announced;
-  announced.key = document.key;
-  announced.main = document.main;
-  announced.origin = document.origin;
-  announced.url = document.url;
-  announced.name = document.name;
-  if (name_fixed_ && document.main)
-    announced.name = frames_->main_frame()->GetName();
-  std::shared_ptr<PageFrame> frame = frames_->Announce(announced, &ended);
-  CancelInRouter(ended);
-  // Qt reports address changes of the main frame only; sub-frames report theirs
-  // from the page. The empty document every new frame starts with is no address.
-  if (!frame || frame->IsMain() || document.url.empty() || document.url == "about:blank")
-    return;
-  if (auto handler = client_->GetDisplayHandler())
-    handler->OnAddressChange(self, frame, document.url);
-}
-
-void QtBrowser::OnDocumentGone(const std::string& key) {
-  if (closed_)
-    return;
-  std::vector<int64_t> ended;
-  frames_->Remove(key, &ended);
-  CancelInRouter(ended);
-}
-
-void QtBrowser::OnQuery(const std::string& key,
-                        int64_t page_id,
-                        std::string request,
-                        bool persistent) {
-  if (closed_)
-    return;
-  std::shared_ptr<QtBrowser> self = shared_from_this();
-  std::shared_ptr<PageFrame> frame = frames_->FindFrame(key);
-  const int64_t router_id = frame ? frames_->BeginQuery(key, page_id, persistent) : 0;
-  if (router_id == 0) {
-    // A document that is gone hears nothing of this; one over its limits hears no.
-    Respond(key, page_id, false, MessageRouter::kCanceledErrorCode,
-            MessageRouter::kCanceledErrorMessage);
-    return;
-  }
-  ProcessMessage message;
-  message.kind = ProcessMessage::Kind::kQuery;
-  message.frame = frame;
-  message.query_id = router_id;
-  message.request = std::move(request);
-  message.persistent = persistent;
-  if (!client_->OnProcessMessageReceived(self, message)) {
-    // No router: nobody can take the query.
-    ProcessMessage failure;
-    failure.kind = ProcessMessage::Kind::kResponse;
-    failure.query_id = router_id;
-    failure.error_code = MessageRouter::kCanceledErrorCode;
-    failure.result = MessageRouter::kCanceledErrorMessage;
-    SendProcessMessage(failure);
-  }
-}
-
-void QtBrowser::OnCancel(const std::string& key, int64_t page_id) {
-  if (closed_)
-    return;
-  const int64_t router_id = frames_->FindQuery(key, page_id);
-  if (router_id == 0)
-    return;
-  frames_->EndQuery(router_id);
-  CancelInRouter({router_id});
-}
-
-void QtBrowser::OnProgramRequest(const std::string& key,
-                                 int64_t page_id,
-                                 const std::string& request) {
-  if (closed_)
-    return;
-  std::shared_ptr<PageFrame> frame = frames_->FindFrame(key);
-  auto handler = client_->GetRequestHandler();
-  if (!frame || !handler ||
-      !handler->MayRequestAcrossOrigins(shared_from_this(), frame)) {
-    Respond(key, page_id, false, MessageRouter::kCanceledErrorCode,
-            MessageRouter::kCanceledErrorMessage);
-    return;
-  }
+void QtBrowser::StartProgramRequest(const std::string& key,
+                                    int64_t page_id,
+                                    const std::string& request) {
   std::weak_ptr<QtBrowser> weak = shared_from_this();
-  StartProgramRequest(QString::fromStdString(request), page_,
-                      [weak, key, page_id](bool ok, const QString& answer) {
-                        if (auto self = weak.lock())
-                          self->Respond(key, page_id, ok, ok ? 0 : -1,
-                                        answer.toStdString());
-                      });
+  engine::StartProgramRequest(QString::fromStdString(request), page_,
+                              [weak, key, page_id](bool ok, const QString& answer) {
+                                if (auto self = weak.lock())
+                                  self->router_->Respond(key, page_id, ok, ok ? 0 : -1,
+                                                         answer.toStdString());
+                              });
 }
 
 void QtBrowser::OnFrameAddress(const std::string& url,
@@ -382,8 +238,8 @@ void QtBrowser::OnFrameAddress(const std::string& url,
   if (closed_)
     return;
   // Only the program's own top documents are believed to have checked the sender.
-  if (!IsRelayedAddressBelievable(IsLocalSchemeURL(frames_->main_frame()->GetURL()),
-                                  sender_origin, url))
+  const std::shared_ptr<PageFrame>& main = router_->frames().main_frame();
+  if (!IsRelayedAddressBelievable(IsLocalSchemeURL(main->GetURL()), sender_origin, url))
     return;
   // As the engine wrote the address it went to.
   const std::string loaded = UrlText(QUrl(QString::fromStdString(url)));
@@ -401,7 +257,7 @@ bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redi
   if (closed_)
     return false;
   std::shared_ptr<QtBrowser> self = shared_from_this();
-  std::shared_ptr<Frame> frame = frames_->main_frame();
+  std::shared_ptr<Frame> frame = router_->frames().main_frame();
   if (!is_main_frame) {
     // Which sub-frame navigates is not known here.
     auto sub_frame = std::make_shared<PageFrame>(weak_from_this(), /*is_main=*/false);
@@ -415,8 +271,8 @@ bool QtBrowser::OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redi
   if (is_main_frame)
     sub_frame_loads_.OnMainFrameNavigation();
   else
-    sub_frame_loads_.OnSubFrameNavigation(UrlText(url),
-                                          frames_->main_frame()->GetSecurityOrigin());
+    sub_frame_loads_.OnSubFrameNavigation(
+        UrlText(url), router_->frames().main_frame()->GetSecurityOrigin());
   return true;
 }
 

@@ -1,8 +1,9 @@
 // The Qt WebEngine backend of Browser, BrowserHost and Frame: one QWebEnginePage
 // shown in one QWebEngineView, with a QWebChannel that carries the page's queries.
-// The browser translates the page's signals and routes each query to the
-// document that asked; popups (QtPopup), closing (QtCloseProtocol) and the order
-// of answers (AnswerBatcher) are its collaborators'.
+// The browser owns the page and its view and tells the client of their life;
+// routing the documents' queries (DocumentRouter), the page's signals
+// (QtPageSignals), popups (QtPopup) and closing (QtCloseProtocol) are its
+// collaborators'.
 //
 // Every member is called on the UI thread.
 #ifndef SRC_ENGINE_QT_QT_BROWSER_H_
@@ -16,9 +17,8 @@
 
 #include "engine/browser.h"
 #include "engine/client.h"
-#include "engine/qt/answer_batcher.h"
 #include "engine/qt/bridge_wire.h"
-#include "engine/qt/frame_table.h"
+#include "engine/qt/document_router.h"
 #include "engine/qt/qt_close_protocol.h"
 #include "engine/qt/sub_frame_loads.h"
 
@@ -41,6 +41,7 @@ constexpr quint32 kBridgeWorldId = QWebEngineScript::ApplicationWorld;
 class QtBrowser : public Browser,
                   public BrowserHost,
                   public DocumentScriptRunner,
+                  private DocumentRouter::Host,
                   public std::enable_shared_from_this<QtBrowser> {
  public:
   // Creates the view inside |window_info.parent_view| (may be null), in the
@@ -56,7 +57,9 @@ class QtBrowser : public Browser,
 
   // Browser
   std::shared_ptr<BrowserHost> GetHost() override { return shared_from_this(); }
-  std::shared_ptr<Frame> GetMainFrame() override { return frames_->main_frame(); }
+  std::shared_ptr<Frame> GetMainFrame() override {
+    return router_->frames().main_frame();
+  }
   int GetIdentifier() const override { return id_; }
   void SendProcessMessage(const ProcessMessage& message) override;
 
@@ -82,7 +85,9 @@ class QtBrowser : public Browser,
 
   // From the page's bridge world (BridgeObject): a batch of what its documents
   // did; returns the answers given while it was handled.
-  std::vector<BridgeAnswer> OnBatch(std::vector<BridgeEntry> batch);
+  std::vector<BridgeAnswer> OnBatch(std::vector<BridgeEntry> batch) {
+    return router_->OnBatch(std::move(batch));
+  }
   // From acceptNavigationRequest: true lets the navigation go ahead.
   bool OnBeforeBrowse(const QUrl& url, bool is_main_frame, bool is_redirect);
 
@@ -101,29 +106,17 @@ class QtBrowser : public Browser,
   // Hands a pending popup to the client, which may refuse it.
   void FinishPopup();
 
-  void OnDocumentCreated(const BridgeEntry& document);
-  void OnDocumentGone(const std::string& key);
-  // |request| is taken by value: it can be megabytes, and is moved on, not copied.
-  void OnQuery(const std::string& key,
-               int64_t page_id,
-               std::string request,
-               bool persistent);
-  void OnCancel(const std::string& key, int64_t page_id);
-  // A cross-origin request that the engine refused the document |key|; sent
-  // again by the program when the client trusts that document.
-  void OnProgramRequest(const std::string& key,
-                        int64_t page_id,
-                        const std::string& request);
+  // DocumentRouter::Host
+  std::shared_ptr<Browser> RoutedBrowser() override { return shared_from_this(); }
+  bool IsClosed() const override { return closed_; }
+  void OnMainDocument(const std::string& name) override;
   void OnFrameAddress(const std::string& url,
                       const std::string& sender_origin,
-                      const std::string& name);
-  // Tells the router that these queries have ended with their documents.
-  void CancelInRouter(const std::vector<int64_t>& router_ids);
-  void Respond(const std::string& key,
-               int64_t page_id,
-               bool success,
-               int code,
-               const std::string& text);
+                      const std::string& name) override;
+  void StartProgramRequest(const std::string& key,
+                           int64_t page_id,
+                           const std::string& request) override;
+
   // Tells the client the browser goes, and lets its view go.
   void Destroy();
 
@@ -131,14 +124,12 @@ class QtBrowser : public Browser,
   std::shared_ptr<Client> client_;
   BrowserSettings settings_;
   std::unique_ptr<QtPopup> pending_popup_;  // until the client has decided
-  bool name_fixed_ = false;                 // a popup keeps the name it was opened with
   SubFrameLoads sub_frame_loads_;
   QPointer<QWebEngineView> view_;
   QPointer<QtPage> page_;
   QWebChannel* channel_ = nullptr;  // owned by page_
   BridgeObject* bridge_ = nullptr;  // owned by channel_
-  std::unique_ptr<FrameTable> frames_;
-  AnswerBatcher answers_;
+  std::unique_ptr<DocumentRouter> router_;
   QtCloseProtocol close_{*this};
   bool renderer_gone_ = false;
   bool closed_ = false;

@@ -38,10 +38,10 @@ void QtPageSignals::Connect(QtBrowser& browser) {
                               const QString text = href.toString();
                               if (!text.isEmpty() && UrlText(QUrl(text)) == reported)
                                 address = text.toStdString();
-                              self->frames_->main_frame()->set_url(address);
+                              self->router_->frames().main_frame()->set_url(address);
                               if (auto handler = self->client_->GetDisplayHandler())
                                 handler->OnAddressChange(
-                                    self, self->frames_->main_frame(), address);
+                                    self, self->router_->frames().main_frame(), address);
                             });
       });
   QObject::connect(page, &QWebEnginePage::titleChanged, page,
@@ -64,7 +64,7 @@ void QtPageSignals::Connect(QtBrowser& browser) {
                      self->renderer_gone_ = true;
                      // Every document went with the renderer.
                      std::vector<int64_t> ended;
-                     self->frames_->Clear(&ended);
+                     self->router_->frames().Clear(&ended);
                      TerminationStatus engine_status = TerminationStatus::kAbnormal;
                      if (status == QWebEnginePage::CrashedTerminationStatus)
                        engine_status = TerminationStatus::kCrashed;

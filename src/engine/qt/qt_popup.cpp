@@ -149,7 +149,7 @@ void QtPopup::Finish() {
   // the main document when no frame of another origin was ever in the page.
   std::shared_ptr<Frame> opener_frame;
   if (opener) {
-    std::shared_ptr<PageFrame> main = opener->frames_->main_frame();
+    std::shared_ptr<PageFrame> main = opener->router_->frames().main_frame();
     if (!opener_origin_known_ && !opener->sub_frame_loads_.foreign_frames()) {
       opener_origin_ = main->GetSecurityOrigin();
       opener_origin_known_ = true;
@@ -180,8 +180,8 @@ void QtPopup::Finish() {
     return;
   }
   // The name is the one it was opened with, whatever its pages set later.
-  popup_.frames_->main_frame()->set_name(name_);
-  popup_.name_fixed_ = true;
+  popup_.router_->frames().main_frame()->set_name(name_);
+  popup_.router_->FixMainName();
   popup_.Attach(window_info);
 }
 
