@@ -1,0 +1,145 @@
+"""The program on Qt's native Wayland plugin, under weston's and sway's headless
+backends: what the compositor shows against what the page is told."""
+
+import json
+import os
+import shutil
+
+import pytest
+
+import lumio_session as ls
+import wayland_session as ws
+from desktop_bus import connect
+
+STATE = "OrbitMainBrowserStateChange"
+COMPOSITORS = ["weston", "sway"]
+
+
+@pytest.fixture(params=COMPOSITORS)
+def wayland(request):
+    reason = ws.missing_compositor(request.param)
+    if reason:
+        pytest.skip("%s: %s" % (request.param, reason))
+    root = ls.make_root("lumio-wl-")
+    d = ws.WaylandDesktop(root, request.param)
+    try:
+        d.start()
+    except BaseException:
+        shutil.rmtree(root, ignore_errors=True)
+        raise
+    yield d
+    try:
+        d.stop()
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+@pytest.fixture
+def wl_launch(wayland):
+    runs = []
+
+    def _launch(**kw):
+        root = os.path.join(wayland.root, "run%d" % len(runs))
+        os.makedirs(root)
+        app = ls.Lumio(wayland, root, **kw)
+        runs.append(app)
+        app.start()
+        app.wait_page_ready(timeout=60)
+        return app
+
+    yield _launch
+    for app in reversed(runs):
+        app.stop()
+
+
+def shown(app, wayland):
+    assert app.handshake().get("success") is not None
+    wayland.wait_shown(app.pid)
+    # weston's headless seat has no keyboard, so nothing is ever focused there.
+    app.wait_state("focused" if wayland.compositor == "sway" else "visible")
+    return app
+
+
+def get_state(app):
+    return json.loads(ls.command(app, "OrbitMainBrowserGetState")["success"])["state"]
+
+
+def idle_ms(app):
+    return json.loads(ls.command(app, "OrbitOSGetUserIdleTime")["success"])["t"]
+
+
+def test_minimize_then_show_brings_the_window_back_and_the_page_hears_no_lie(
+        wl_launch, wayland):
+    app = shown(wl_launch(), wayland)
+    before = app.states()
+    ls.ok(app, "OrbitMainBrowserMinimize")
+    if wayland.compositor == "weston":
+        # weston minimises: the window leaves the screen, and no client is told.
+        wayland.wait_not_shown(app.pid)
+    else:
+        # sway cannot minimise: nothing happened, so nothing new is reported.
+        ls.holds_for(lambda: wayland.toplevels(app.pid)[0]["focused"], 1.0,
+                     what="the window to stay focused on sway")
+        assert app.states() == before
+        assert get_state(app) == "focused"
+    assert "hidden" not in app.states()[len(before):], app.states()
+
+    ls.ok(app, "OrbitMainBrowserShow")
+    view = wayland.wait_shown(app.pid)
+    if wayland.compositor == "sway":
+        ls.wait_for(lambda: wayland.toplevels(app.pid)[0]["focused"], 10,
+                    what="the window focused again")
+        assert view["title"] == "Lumio E2E Home"
+    states = app.states()[len(before):]
+    assert "hidden" not in states, states
+    assert all(states[i] != states[i - 1] for i in range(1, len(states))), states
+    assert get_state(app) == (app.states() or [None])[-1]
+    assert app.quit_now() == 0
+
+
+def start_kde_screensaver(wayland, idle_time):
+    import dbus
+    name, path, interface = ("org.freedesktop.ScreenSaver", "/ScreenSaver",
+                             "org.freedesktop.ScreenSaver")
+    wayland.spawn_client(["/usr/bin/python3", "-m", "dbusmock", name, path, interface],
+                         "kde-screensaver")
+    bus = connect(wayland)
+    ls.wait_for(lambda: bus.name_has_owner(name), 15, what="the screen saver on the bus")
+    mock = dbus.Interface(bus.get_object(name, path), "org.freedesktop.DBus.Mock")
+    mock.AddMethod(interface, "GetSessionIdleTime", "", "u", "ret = dbus.UInt32(%d)" % idle_time)
+
+
+def test_idle_time_comes_from_the_compositor_or_the_session(wl_launch, wayland):
+    app = wl_launch()
+    if wayland.compositor == "sway":
+        # sway's idle protocol: nobody touches this seat, so the user is idle.
+        ls.wait_for(lambda: idle_ms(app) >= 500, 10, what="a non-zero idle time")
+        first = idle_ms(app)
+        ls.wait_for(lambda: idle_ms(app) >= first + 300, 10, what="the idle time to grow")
+        return
+    # weston offers no idle protocol and nothing on the bus answers: 0, said once.
+    assert idle_ms(app) == 0
+    assert idle_ms(app) == 0
+    app.stop()
+    with open(app.log_path, encoding="utf-8", errors="replace") as f:
+        notes = [line for line in f if "idle time" in line]
+    assert len(notes) == 1, notes
+    # KDE's screen saver answers in milliseconds.
+    start_kde_screensaver(wayland, 61234)
+    app = wl_launch()
+    assert idle_ms(app) == 61234
+
+
+def test_flash_asks_the_compositor_for_attention(wl_launch, wayland):
+    if wayland.compositor != "sway":
+        pytest.skip("weston 10 has no xdg-activation: nothing can ask for attention")
+    app = shown(wl_launch(), wayland)
+    # The user goes to another workspace; a flash of a focused window asks nothing.
+    wayland.run(["swaymsg", "workspace", "2"])
+    ls.wait_for(lambda: not wayland.toplevels(app.pid)[0]["focused"], 10,
+                what="the window to lose the focus")
+    app.wait_state("visible")
+    assert not wayland.toplevels(app.pid)[0]["urgent"]
+    ls.ok(app, "OrbitMainBrowserFlash")
+    ls.wait_for(lambda: wayland.toplevels(app.pid)[0]["urgent"], 10,
+                what=lambda: "the window marked urgent (%r)" % wayland.toplevels(app.pid))
