@@ -87,6 +87,12 @@ void MainWindowService::SetTopmost(bool enabled) {
   BrowserWindow* window = main_window_.window();
   if (!window)
     return;
+  if (OnWaylandPlatform()) {
+    // xdg-shell has no stacking request a client may make.
+    SayOnce(
+        "on Wayland a window cannot keep itself above others: SetTopmost does nothing");
+    return;
+  }
   Qt::WindowFlags flags = window->windowFlags();
   flags.setFlag(Qt::WindowStaysOnTopHint, enabled);
   // QWidget::setWindowFlags would hide the window and make it anew; the native
@@ -97,8 +103,15 @@ void MainWindowService::SetTopmost(bool enabled) {
 }
 
 void MainWindowService::SetAlpha(int value) {
-  if (BrowserWindow* window = main_window_.window())
-    window->setWindowOpacity(value / 255.0);
+  BrowserWindow* window = main_window_.window();
+  if (!window)
+    return;
+  if (OnWaylandPlatform()) {
+    // Qt's Wayland plugin would warn on every call instead.
+    SayOnce("on Wayland a window cannot set its own opacity: SetAlpha does nothing");
+    return;
+  }
+  window->setWindowOpacity(value / 255.0);
 }
 
 MainWindowState MainWindowService::GetState() {

@@ -143,3 +143,24 @@ def test_flash_asks_the_compositor_for_attention(wl_launch, wayland):
     ls.ok(app, "OrbitMainBrowserFlash")
     ls.wait_for(lambda: wayland.toplevels(app.pid)[0]["urgent"], 10,
                 what=lambda: "the window marked urgent (%r)" % wayland.toplevels(app.pid))
+
+
+def test_what_the_compositor_cannot_do_is_answered_and_said_once(wl_launch, wayland):
+    app = shown(wl_launch(), wayland)
+    for name in ("beside", "centred"):
+        ls.ok(app, "OrbitMainBrowserSetTopmost", enabled=True)
+        ls.ok(app, "OrbitMainBrowserSetAlpha", value=100)
+        ls.ok(app, "OrbitPopupPrepare", name=name, features=["bottomside", "center"])
+        app.devtools.evaluate("window.open('popup.html', '%s', 'width=300,height=200');"
+                              " true" % name)
+    ls.wait_for(lambda: len(wayland.toplevels(app.pid)) == 3, 20,
+                what=lambda: "two popups on screen (%r)" % wayland.toplevels(app.pid))
+    assert app.quit_now() == 0
+    with open(app.log_path, encoding="utf-8", errors="replace") as f:
+        log = f.read()
+    for topic in ("SetTopmost", "SetAlpha", '"bottomside"', "tray"):
+        said = [line for line in log.splitlines() if topic in line]
+        assert len(said) == 1, (topic, said)
+    # Qt's own complaints are what the notes replace.
+    assert "opacity" not in log.replace("own opacity", "")
+    assert "No such signal" not in log
