@@ -43,8 +43,9 @@ if [ "$with_tests" -eq 1 ]; then
   # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).
   packages+=(xauth wmctrl dbus-x11 tint2 dunst)
   # The Wayland tier: weston and sway on their headless backends (sway runs as an
-  # unprivileged user of its own when the tests run as root: setpriv, useradd).
-  packages+=(weston sway util-linux passwd)
+  # unprivileged user of its own when the tests run as root: setpriv, useradd);
+  # wayland-info lists what the compositor offers.
+  packages+=(weston sway wayland-utils util-linux passwd)
   packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus python3-gi)
   # desktop-file-validate, for the autostart entry the program writes.
   packages+=(desktop-file-utils)

@@ -22,6 +22,7 @@ COMPOSITOR_USER = "lumio-e2e-wl"
 def missing_compositor(kind):
     """Why |kind| cannot run here, or None."""
     tool = {"weston": ["weston", "weston-debug"], "sway": ["sway", "swaymsg"]}[kind]
+    tool.append("wayland-info")
     absent = [t for t in tool if shutil.which(t) is None]
     if absent:
         return "not installed: " + ", ".join(absent)
@@ -138,6 +139,11 @@ class WaylandDesktop(ls.Desktop):
             env["SWAYSOCK"] = self.sway_socket
         return subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, capture_output=True,
                               text=True, timeout=timeout, check=True).stdout
+
+    def globals(self):
+        """The names of the interfaces the compositor offers its clients."""
+        out = self.run(["wayland-info"], timeout=20)
+        return set(re.findall(r"interface: '([\w]+)'", out))
 
     # -- what the compositor shows --
 
