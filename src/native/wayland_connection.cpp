@@ -11,9 +11,15 @@
 
 #include "engine/thread_check.h"
 #include "ext-idle-notify-v1-client-protocol.h"
-#include "kde-idle-client-protocol.h"
 #include "native/session_notes.h"
 #include "xdg-activation-v1-client-protocol.h"
+#if defined(LUMIO_HAVE_KDE_IDLE)
+#include "kde-idle-client-protocol.h"
+#else
+// Not built: the structure keeps its shape.
+struct org_kde_kwin_idle;
+struct org_kde_kwin_idle_timeout;
+#endif
 
 struct WaylandConnection::Globals {
   wl_registry* registry = nullptr;
@@ -40,9 +46,11 @@ void OnGlobal(void* data,
   } else if (std::strcmp(interface, ext_idle_notifier_v1_interface.name) == 0) {
     g->idle_notifier = static_cast<ext_idle_notifier_v1*>(
         wl_registry_bind(registry, name, &ext_idle_notifier_v1_interface, 1));
+#if defined(LUMIO_HAVE_KDE_IDLE)
   } else if (std::strcmp(interface, org_kde_kwin_idle_interface.name) == 0) {
     g->kde_idle = static_cast<org_kde_kwin_idle*>(
         wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
+#endif
   } else if (std::strcmp(interface, xdg_activation_v1_interface.name) == 0) {
     g->activation = static_cast<xdg_activation_v1*>(
         wl_registry_bind(registry, name, &xdg_activation_v1_interface, 1));
@@ -61,6 +69,7 @@ void OnResumedExt(void* data, ext_idle_notification_v1*) {
 }
 const ext_idle_notification_v1_listener kIdleListener = {OnIdled, OnResumedExt};
 
+#if defined(LUMIO_HAVE_KDE_IDLE)
 void OnKdeIdle(void* data, org_kde_kwin_idle_timeout*) {
   static_cast<WaylandConnection*>(data)->OnIdle();
 }
@@ -68,6 +77,7 @@ void OnKdeResumed(void* data, org_kde_kwin_idle_timeout*) {
   static_cast<WaylandConnection*>(data)->OnResumed();
 }
 const org_kde_kwin_idle_timeout_listener kKdeIdleListener = {OnKdeIdle, OnKdeResumed};
+#endif
 
 void OnTokenDone(void* data, xdg_activation_token_v1*, const char* token) {
   *static_cast<std::optional<std::string>*>(data) = std::string(token ? token : "");
@@ -106,12 +116,15 @@ WaylandConnection::WaylandConnection(wl_display* display)
         globals_->idle_notifier, step, globals_->seat);
     ext_idle_notification_v1_add_listener(globals_->idle_notification, &kIdleListener,
                                           this);
-  } else if (globals_->seat && globals_->kde_idle) {
+  }
+#if defined(LUMIO_HAVE_KDE_IDLE)
+  else if (globals_->seat && globals_->kde_idle) {
     globals_->kde_idle_timeout =
         org_kde_kwin_idle_get_idle_timeout(globals_->kde_idle, globals_->seat, step);
     org_kde_kwin_idle_timeout_add_listener(globals_->kde_idle_timeout, &kKdeIdleListener,
                                            this);
   }
+#endif
   if (!Roundtrip())
     return;
   // Idle notices arrive whenever the user stops or starts; read them as they come.
@@ -205,4 +218,6 @@ void RequestWaylandAttention(QWidget* window) {
   // on its own connection, where the window's surface lives.
   qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(token));
   window->windowHandle()->requestActivate();
+  // Used or not, it is no token for the programs this one starts.
+  qunsetenv("XDG_ACTIVATION_TOKEN");
 }
