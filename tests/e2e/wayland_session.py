@@ -113,6 +113,8 @@ class WaylandDesktop(ls.Desktop):
         config = os.path.join(self.root, "sway.conf")
         with open(config, "w") as f:
             f.write("output HEADLESS-1 resolution %dx%d\n" % (ls.SCREEN_W, ls.SCREEN_H))
+            # Native clients only: an X server here would race other sessions' displays.
+            f.write("xwayland disable\n")
         os.chmod(config, 0o644)
         env = self.base_env()
         env.update({"XDG_RUNTIME_DIR": runtime, "HOME": runtime,
