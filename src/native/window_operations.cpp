@@ -141,7 +141,10 @@ void MainWindowShow(MainWindow& main_window) {
     return;
   if (window->isMinimized())
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-  if (window->minimize_requested() && window->isVisible() && !window->isActiveWindow()) {
+  // A hidden window is mapped anew by showing it anyway.
+  if (!window->isVisible())
+    window->set_minimize_requested(false);
+  if (window->minimize_requested() && !window->isActiveWindow()) {
     // The compositor may hold the window minimised (it would not be active then),
     // and xdg-shell has no request that brings it back; a window mapped anew is
     // shown by every compositor. The page hears only where the window ends up.
