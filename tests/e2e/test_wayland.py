@@ -168,3 +168,20 @@ def test_what_the_compositor_cannot_do_is_answered_and_said_once(wl_launch, wayl
     # Qt's own complaints are what the notes replace.
     assert "opacity" not in log.replace("own opacity", "")
     assert "No such signal" not in log
+
+
+def test_tray_menu_works_where_the_session_has_a_tray(wl_launch, wayland):
+    import desktop_bus as db
+    from test_tray import WATCHER, TrayItem, selections, wait_entries
+    bus = connect(wayland)
+    watcher = db.Mock(wayland, bus, os.path.join(db.HERE, "status_notifier_watcher.py"),
+                      WATCHER, "/StatusNotifierWatcher")
+    app = shown(wl_launch(), wayland)
+    tray = TrayItem(bus, watcher)
+    ls.ok(app, "OrbitTrayIconUpdateMenu", items=[{"id": 4, "label": "Open", "enabled": True}])
+    (entry,) = wait_entries(tray, 1)
+    tray.click(entry[0])
+    ls.wait_for(lambda: selections(app) == [{"itemId": 4}], 10,
+                what=lambda: "the choice to reach the page (seen %r)" % selections(app))
+    with open(app.log_path, encoding="utf-8", errors="replace") as f:
+        assert "tray" not in f.read()
