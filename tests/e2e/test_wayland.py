@@ -133,18 +133,21 @@ def test_idle_time_comes_from_the_compositor_or_the_session(wl_launch, wayland):
     assert idle_ms(app) == 61234
 
 
-def test_flash_asks_the_compositor_for_attention(wl_launch, wayland):
+@pytest.mark.parametrize("command", ["OrbitMainBrowserFlash", "OrbitMainBrowserShow"])
+def test_flash_and_show_from_elsewhere_ask_the_compositor_for_attention(
+        wl_launch, wayland, command):
     if wayland.compositor != "sway" or "xdg_activation_v1" not in wayland.globals():
         pytest.skip("%s: no xdg-activation, or no way to see an attention request"
                     % wayland.compositor)
     app = shown(wl_launch(), wayland)
-    # The user goes to another workspace; a flash of a focused window asks nothing.
+    # The user goes to another workspace; a flash of a focused window asks nothing,
+    # and Show may not take the focus from what the user is doing.
     wayland.run(["swaymsg", "workspace", "2"])
     ls.wait_for(lambda: not wayland.toplevels(app.pid)[0]["focused"], 10,
                 what="the window to lose the focus")
     app.wait_state("visible")
     assert not wayland.toplevels(app.pid)[0]["urgent"]
-    ls.ok(app, "OrbitMainBrowserFlash")
+    ls.ok(app, command)
     ls.wait_for(lambda: wayland.toplevels(app.pid)[0]["urgent"], 10,
                 what=lambda: "the window marked urgent (%r)" % wayland.toplevels(app.pid))
 
