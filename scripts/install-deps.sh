@@ -17,6 +17,9 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-base-dev-tools
   rapidjson-dev libzip-dev libxss-dev libx11-dev
+  # The Wayland protocols spoken on the program's own connection (idle time,
+  # attention), generated with wayland-scanner at build time.
+  libwayland-dev wayland-protocols plasma-wayland-protocols
   # make package: CPack's .deb finds the libraries' packages with file and
   # dpkg-shlibdeps (dpkg-dev, through build-essential).
   file
@@ -24,6 +27,8 @@ packages=(
 # Running them: the engine's helper process, a GL driver and a font; xdg-open, which
 # Qt runs to hand links to the desktop's default browser or mail program.
 packages+=(libqt6webenginecore6-bin libgl1-mesa-dri fonts-dejavu-core xdg-utils)
+# Qt's native Wayland plugin, which Qt picks whenever WAYLAND_DISPLAY is set.
+packages+=(qt6-wayland)
 # scripts/run.sh without a display: Xvfb, xdpyinfo, a session bus, openbox, xdotool
 # to find the main window, and ImageMagick's import for the screenshot.
 packages+=(xvfb xkb-data x11-utils dbus openbox xdotool imagemagick)
@@ -37,6 +42,10 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(unzip)
   # The end-to-end tests' desktop session and their Python (run with /usr/bin/python3).
   packages+=(xauth wmctrl dbus-x11 tint2 dunst)
+  # The Wayland tier: weston and sway on their headless backends (sway runs as an
+  # unprivileged user of its own when the tests run as root: setpriv, useradd);
+  # wayland-info lists what the compositor offers.
+  packages+=(weston sway wayland-utils util-linux passwd)
   packages+=(python3-pytest python3-websocket python3-dbusmock python3-dbus python3-gi)
   # desktop-file-validate, for the autostart entry the program writes.
   packages+=(desktop-file-utils)

@@ -22,6 +22,15 @@ class BrowserWindow : public QWidget {
   // Restores the geometry saved under |name|; false when there is none.
   bool SetFrameUsingName(const QString& name);
 
+  // Set when the window was asked to minimise on a compositor that never says
+  // whether it did (Wayland's xdg-shell); cleared once the window is active again.
+  bool minimize_requested() const { return minimize_requested_; }
+  void set_minimize_requested(bool requested) { minimize_requested_ = requested; }
+  // True while the window is unmapped and mapped again in one step, which is no
+  // change the page should hear of.
+  bool remapping() const { return remapping_; }
+  void set_remapping(bool remapping) { remapping_ = remapping; }
+
  protected:
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -32,6 +41,8 @@ class BrowserWindow : public QWidget {
 
   QString autosave_name_;
   QTimer save_timer_;
+  bool minimize_requested_ = false;
+  bool remapping_ = false;
 };
 
 class KeyableWindow : public BrowserWindow {

@@ -13,6 +13,7 @@
 #include "native/native_view.h"
 #include "native/os_services.h"
 #include "native/prepared_popups.h"
+#include "native/session_notes.h"
 #include "native/window_delegate.h"
 #include "native/window_geometry.h"
 
@@ -117,6 +118,11 @@ void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& b
   if (view && main_window_.popup_parent() &&
       view->window() == main_window_.popup_parent()) {
     const PopupPlacement placement = popups_.pending();
+    if (placement.positioned && OnWaylandPlatform()) {
+      SayOnce(
+          "on Wayland the compositor places every window: popups prepared with "
+          "\"bottomside\" or \"center\" open where it puts them");
+    }
     const Rect content = BottomLeftToTopLeft(placement.content, PrimaryScreenHeight());
     // Owned by the window system side until it really closes (its delegate
     // deletes it then).

@@ -2,10 +2,7 @@
 
 #include <unistd.h>
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDesktopServices>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QUrl>
 #include <chrono>
@@ -20,51 +17,10 @@
 #include "native/data_paths.h"
 #include "native/external_url.h"
 #include "native/host_name.h"
-#include "native/idle_time.h"
 #include "native/locale.h"
 #include "native/rate_limit.h"
-#include "native/x11_idle.h"
 
 namespace {
-
-// GNOME's idle monitor: under Wayland only the compositor sees all input.
-constexpr char kIdleMonitorService[] = "org.gnome.Mutter.IdleMonitor";
-constexpr char kIdleMonitorPath[] = "/org/gnome/Mutter/IdleMonitor/Core";
-constexpr char kIdleMonitorInterface[] = "org.gnome.Mutter.IdleMonitor";
-// The call blocks the UI thread; a monitor that answers at all answers at once.
-constexpr int kIdleMonitorTimeoutMs = 500;
-
-std::optional<uint64_t> IdleMonitorMilliseconds() {
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QString::fromLatin1(kIdleMonitorService), QString::fromLatin1(kIdleMonitorPath),
-      QString::fromLatin1(kIdleMonitorInterface), QStringLiteral("GetIdletime"));
-  // Asking must not start a service that is not running.
-  call.setAutoStartService(false);
-  const QDBusMessage reply =
-      QDBusConnection::sessionBus().call(call, QDBus::Block, kIdleMonitorTimeoutMs);
-  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1 ||
-      reply.arguments().first().metaType().id() != QMetaType::ULongLong) {
-    return std::nullopt;
-  }
-  return reply.arguments().first().toULongLong();
-}
-
-std::optional<uint64_t> X11ServerIdleMilliseconds() {
-  auto* x11 =
-      qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  uint64_t idle_ms = 0;
-  if (!x11 || !X11IdleMilliseconds(x11->display(), &idle_ms))
-    return std::nullopt;
-  return idle_ms;
-}
-
-// In a Wayland session an X server (Xwayland) sees only the input that goes to X
-// clients, so the compositor's monitor comes first there.
-bool IsWaylandSession() {
-  const char* session_type = std::getenv("XDG_SESSION_TYPE");
-  return (session_type && std::string(session_type) == "wayland") ||
-         QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
 
 // The canonical path of the running lumio-app. When the file was replaced while the
 // program runs (a package upgrade), the kernel marks the old one " (deleted)"; the
@@ -120,23 +76,6 @@ void ExternalOpener::Open(const std::string& url) {
   // first of xdg-open, $DEFAULT_BROWSER / $BROWSER, and a few known browsers that it
   // finds on $PATH; xdg-open then asks the desktop for the scheme's handler.
   QDesktopServices::openUrl(qurl);
-}
-
-int32_t OSGetUserIdleTime() {
-  std::optional<uint64_t> idle_ms;
-  if (IsWaylandSession()) {
-    idle_ms = IdleMonitorMilliseconds();
-    if (!idle_ms)
-      idle_ms = X11ServerIdleMilliseconds();
-  } else {
-    idle_ms = X11ServerIdleMilliseconds();
-    if (!idle_ms)
-      idle_ms = IdleMonitorMilliseconds();
-  }
-  if (!idle_ms)
-    return 0;
-  return IdleTimeMilliseconds(
-      std::chrono::duration<double, std::milli>(static_cast<double>(*idle_ms)));
 }
 
 bool OSIsStartupAppRegistered() {

@@ -30,8 +30,12 @@ class ExternalOpener {
   bool dropping_ = false;
 };
 
-// Milliseconds since the user's last input; 0 when no source answers.
+// Milliseconds since the user's last input; 0 when no source answers (the order
+// of the sources is in user_idle_time.cpp).
 int32_t OSGetUserIdleTime();
+// Starts what must watch from start-up to answer later: a compositor counts
+// idleness only from when it is asked to.
+void OSStartIdleWatch();
 
 // Login items of this very lumio-app in $XDG_CONFIG_HOME/autostart (see autostart.h).
 // Registering is false when no entry counts afterwards; unregistering is false when
@@ -50,7 +54,9 @@ std::string OSGetPreferredLocale();
 // The page's OsService: opens addresses through |opener|, which must outlive it.
 class DesktopOsService : public OsService {
  public:
-  explicit DesktopOsService(ExternalOpener& opener) : opener_(opener) {}
+  explicit DesktopOsService(ExternalOpener& opener) : opener_(opener) {
+    OSStartIdleWatch();
+  }
 
   std::string GetComputerName() override { return OSGetComputerName(); }
   void OpenExternalBrowser(const std::string& url) override { opener_.Open(url); }

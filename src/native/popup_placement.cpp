@@ -33,12 +33,14 @@ PopupPlacement PlacePopup(const std::vector<std::string>& keywords,
         x = Truncate(opener.x + opener.width + 10);
       placement.content.x = x;
       placement.content.y = Truncate(std::max(visible.y, opener.y));
+      placement.positioned = true;
     } else if (keyword == "center") {
       // The popup's size is halved as a whole number first.
       const int32_t half_width = width / 2;
       const int32_t half_height = height / 2;
       placement.content.x = Truncate(opener.width * 0.5 + opener.x - half_width);
       placement.content.y = Truncate(opener.height * 0.5 + opener.y - half_height);
+      placement.positioned = true;
     }
   }
   placement.style_mask = (noborder ? kStyleBorderless : kStyleFixed) | (fixed ? 0u : 8u);

@@ -19,6 +19,8 @@ constexpr uint32_t kStyleResizable = 15;
 struct PopupPlacement {
   Rect content;  // the popup's content rectangle
   uint32_t style_mask = kStyleResizable;
+  // Whether "bottomside" or "center" placed it (a compositor may not allow that).
+  bool positioned = false;
 };
 
 // |requested| is the content rectangle the page asked for (its x and y already

@@ -21,6 +21,7 @@
 #include "native/badge.h"
 #include "native/desktop_notifications.h"
 #include "native/launcher_entry.h"
+#include "native/session_notes.h"
 #include "native/tray_menu.h"
 
 namespace {
@@ -102,7 +103,15 @@ class OBTrayIconListener : public QObject {
                   reason == QSystemTrayIcon::DoubleClick)
                 reopen_();
             });
-    icon_.show();
+    // Qt's fallback for a Wayland session without a tray watcher is the X11 tray,
+    // which only warns there; a tray that is not there is said once instead.
+    if (OnWaylandPlatform() && !QSystemTrayIcon::isSystemTrayAvailable()) {
+      SayOnce(
+          "no system tray in this session (no StatusNotifierWatcher on the session "
+          "bus): the tray icon and its menu are not shown");
+    } else {
+      icon_.show();
+    }
   }
 
   void UpdateMenu(const std::vector<TrayMenuItem>& items) {

@@ -8,7 +8,9 @@
 
 #include "bridge/page_event.h"
 #include "lumio_protocol.h"
+#include "native/browser_window.h"
 #include "native/main_window.h"
+#include "native/session_notes.h"
 #include "native/window_operations.h"
 #include "native/window_state.h"
 
@@ -21,6 +23,12 @@ const char kDelegateProperty[] = "lumioWindowDelegate";
 // Qt may not report the activation (see HasKeyboardFocus).
 constexpr int kSettleMs = 500;
 constexpr int kSettlePollMs = 20;
+
+// True while the window is unmapped and mapped again at once (see MainWindowShow).
+bool Remapping(QWidget* window) {
+  auto* browser_window = qobject_cast<BrowserWindow*>(window);
+  return browser_window && browser_window->remapping();
+}
 
 }  // namespace
 
@@ -48,6 +56,9 @@ bool OBWindowDelegate::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::WindowActivate:
       if (host)
         host->SetFocus(true);
+      // Only a window in sight can be active.
+      if (auto* browser_window = qobject_cast<BrowserWindow*>(window_))
+        browser_window->set_minimize_requested(false);
       NotifyChange();
       break;
     case QEvent::WindowDeactivate:
@@ -56,6 +67,16 @@ bool OBWindowDelegate::eventFilter(QObject* watched, QEvent* event) {
       NotifyChange();
       break;
     case QEvent::WindowStateChange: {
+      if (OnWaylandPlatform()) {
+        // xdg-shell never tells a client it is minimised: Qt reports the state
+        // only between the request and the compositor's next configure. It is a
+        // request, kept so that showing the window can bring it back; what the
+        // page hears follows the activation the compositor reports.
+        auto* browser_window = qobject_cast<BrowserWindow*>(window_);
+        if (browser_window && window_->isMinimized())
+          browser_window->set_minimize_requested(true);
+        break;
+      }
       const bool minimized = window_->isMinimized();
       if (minimized != minimized_) {
         minimized_ = minimized;
@@ -69,6 +90,8 @@ bool OBWindowDelegate::eventFilter(QObject* watched, QEvent* event) {
     // hidden with its window is shown with it again.
     case QEvent::Show:
     case QEvent::Hide:
+      if (Remapping(window_))
+        break;
       if (host && !window_->isMinimized())
         host->SetWindowVisibility(event->type() == QEvent::Show);
       NotifyChange();
@@ -134,6 +157,8 @@ MainWindowState OBMainWindowDelegate::CurrentState() const {
 }
 
 void OBMainWindowDelegate::NotifyChange() {
+  if (Remapping(window()))
+    return;
   const MainWindowState state = CurrentState();
   // The window manager activates a window a moment after it appears; reporting
   // at once would tell the page "visible" just before "focused" on every show.

@@ -34,7 +34,9 @@ def pytest_collection_modifyitems(config, items):
 def pytest_runtest_makereport(item, call):
     outcome = yield
     rep = outcome.get_result()
-    desktop = getattr(item, "funcargs", {}).get("desktop")
+    funcargs = getattr(item, "funcargs", {})
+    # A Wayland session has no X screen to shoot; its logs are kept all the same.
+    desktop = funcargs.get("desktop") or funcargs.get("wayland")
     if rep.when in ("setup", "call") and rep.failed and desktop is not None:
         # Now, while the program is still on screen; teardown comes after.
         _keep_artifacts(item, desktop)

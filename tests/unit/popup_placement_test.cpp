@@ -26,6 +26,8 @@ TEST(PopupPlacementTest, StyleFromKeywords) {
   EXPECT_EQ(9, plain.content.y);
   EXPECT_EQ(301, plain.content.width);
   EXPECT_EQ(201, plain.content.height);
+  EXPECT_FALSE(plain.positioned);
+  EXPECT_FALSE(PlacePopup({"noborder", "centre"}, kRequested, zero, zero).positioned);
 }
 
 TEST(PopupPlacementTest, CenterOnTheOpener) {
@@ -35,6 +37,7 @@ TEST(PopupPlacementTest, CenterOnTheOpener) {
   EXPECT_EQ(400, p.content.y);
   EXPECT_EQ(301, p.content.width);
   EXPECT_EQ(201, p.content.height);
+  EXPECT_TRUE(p.positioned);
   // No opener: around the origin.
   const PopupPlacement alone = PlacePopup({"center"}, kRequested, Rect{}, Rect{});
   EXPECT_EQ(-150, alone.content.x);
@@ -48,6 +51,7 @@ TEST(PopupPlacementTest, BottomsideLeftOfTheOpenerOrRightWhenNoRoom) {
       PlacePopup({"bottomside"}, popup, Rect{500, 120, 330, 650}, visible);
   EXPECT_EQ(190, left.content.x);
   EXPECT_EQ(120, left.content.y);
+  EXPECT_TRUE(left.positioned);
   const PopupPlacement right =
       PlacePopup({"bottomside"}, popup, Rect{200, 120, 330, 650}, visible);
   EXPECT_EQ(540, right.content.x);
