@@ -6,6 +6,7 @@
 #define SRC_ENGINE_CLIENT_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -248,6 +249,50 @@ class JSDialogHandler {
   }
 };
 
+// What a document may ask the user's leave for.
+enum class Permission {
+  kNotifications,
+  kGeolocation,
+  kCamera,
+  kMicrophone,
+  kCameraAndMicrophone,
+  kScreenCapture,
+  kPointerLock,
+  // The asynchronous Clipboard API, reading and writing.
+  kClipboard,
+  kFullscreen,
+};
+
+class PermissionCallback {
+ public:
+  virtual ~PermissionCallback() = default;
+  // The answer; only the first call counts. A callback dropped unanswered denies.
+  virtual void Continue(bool granted) = 0;
+};
+
+class PermissionHandler {
+ public:
+  virtual ~PermissionHandler() = default;
+  // A document of |origin| ("scheme://host[:port]") asks for |permission|. Answer
+  // through |callback|, now or later. Clipboard and fullscreen must be answered
+  // before this returns: the engine decides them at once, and takes no answer as
+  // a denial. UI thread.
+  virtual void OnPermissionRequest(const std::shared_ptr<Browser>& browser,
+                                   const std::string& origin,
+                                   Permission permission,
+                                   const std::shared_ptr<PermissionCallback>& callback) {
+    callback->Continue(false);
+  }
+  // A document of |origin|, allowed notifications, shows one. Return false to drop
+  // it; |on_click| tells the document that the user clicked it. UI thread.
+  virtual bool OnShowNotification(const std::string& origin,
+                                  const std::string& title,
+                                  const std::string& body,
+                                  std::function<void()> on_click) {
+    return false;
+  }
+};
+
 class Client {
  public:
   virtual ~Client() = default;
@@ -260,6 +305,8 @@ class Client {
   virtual std::shared_ptr<LifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
   virtual std::shared_ptr<LoadHandler> GetLoadHandler() { return nullptr; }
   virtual std::shared_ptr<RequestHandler> GetRequestHandler() { return nullptr; }
+  // None: every permission is denied and every notification dropped.
+  virtual std::shared_ptr<PermissionHandler> GetPermissionHandler() { return nullptr; }
   // A message from the page's side of the message router. Return true when handled.
   virtual bool OnProcessMessageReceived(const std::shared_ptr<Browser>& browser,
                                         const ProcessMessage& message) {
