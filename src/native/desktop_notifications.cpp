@@ -20,6 +20,7 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+constexpr size_t kMaxOwnClicks = 64;
 
 QDBusMessage Call(const QString& method) {
   return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
@@ -57,25 +58,29 @@ DesktopNotifications::DesktopNotifications(std::function<void()> on_click)
               SLOT(OnNotificationClosed(uint, uint)));
 }
 
-void DesktopNotifications::Notify(const QString& title, const QString& text) {
+void DesktopNotifications::Notify(const QString& title,
+                                  const QString& text,
+                                  std::function<void()> on_this_click) {
   const uint64_t withdrawals = withdrawals_;
   auto* watcher = new QDBusPendingCallWatcher(
       QDBusConnection::sessionBus().asyncCall(Call(QStringLiteral("GetCapabilities"))),
       this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, watcher, withdrawals, title, text] {
+          [this, watcher, withdrawals, title, text, on_this_click] {
             watcher->deleteLater();
             if (withdrawals != withdrawals_)
               return;  // withdrawn before it was shown
             // A server that cannot say gets a notification without extras.
             QDBusPendingReply<QStringList> reply = *watcher;
-            Send(title, text, reply.isValid() ? reply.value() : QStringList());
+            Send(title, text, reply.isValid() ? reply.value() : QStringList(),
+                 on_this_click);
           });
 }
 
 void DesktopNotifications::Send(const QString& title,
                                 const QString& text,
-                                const QStringList& capabilities) {
+                                const QStringList& capabilities,
+                                std::function<void()> on_this_click) {
   const std::vector<std::string> caps = ToStd(capabilities);
   QStringList actions;
   for (const std::string& action : NotificationActions(caps))
@@ -91,15 +96,22 @@ void DesktopNotifications::Send(const QString& title,
   auto* watcher =
       new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, watcher, withdrawals] {
+          [this, watcher, withdrawals, on_this_click] {
             watcher->deleteLater();
             QDBusPendingReply<uint> reply = *watcher;
             if (!reply.isValid() || reply.value() == 0)
               return;
-            if (withdrawals != withdrawals_)
+            if (withdrawals != withdrawals_) {
               Close(reply.value());
-            else
-              delivered_.insert(reply.value());
+              return;
+            }
+            delivered_.insert(reply.value());
+            if (!on_this_click)
+              return;
+            // A server that never says it closed them would have them pile up.
+            if (own_clicks_.size() >= kMaxOwnClicks)
+              own_clicks_.erase(own_clicks_.begin());
+            own_clicks_[reply.value()] = on_this_click;
           });
 }
 
@@ -107,6 +119,7 @@ void DesktopNotifications::RemoveDelivered() {
   ++withdrawals_;
   const std::set<uint> delivered = std::move(delivered_);
   delivered_.clear();
+  own_clicks_.clear();
   for (uint id : delivered)
     Close(id);
 }
@@ -120,10 +133,17 @@ void DesktopNotifications::Close(uint id) {
 }
 
 void DesktopNotifications::OnActionInvoked(uint id, const QString& action_key) {
-  if (action_key == QLatin1String(kNotificationDefaultAction) && delivered_.count(id))
-    on_click_();
+  if (action_key != QLatin1String(kNotificationDefaultAction) || !delivered_.count(id))
+    return;
+  on_click_();
+  auto own = own_clicks_.find(id);
+  if (own != own_clicks_.end()) {
+    const std::function<void()> click = own->second;
+    click();
+  }
 }
 
 void DesktopNotifications::OnNotificationClosed(uint id, uint reason) {
   delivered_.erase(id);
+  own_clicks_.erase(id);
 }

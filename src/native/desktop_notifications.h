@@ -9,6 +9,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 
 class DesktopNotifications : public QObject {
@@ -19,7 +20,10 @@ class DesktopNotifications : public QObject {
 
   // Asks the server what it can do, then shows |title| and |text| with the
   // program's name and icon and, where the server has actions, a default action.
-  void Notify(const QString& title, const QString& text);
+  // A click on this one runs |on_this_click| too, after the common |on_click|.
+  void Notify(const QString& title,
+              const QString& text,
+              std::function<void()> on_this_click = {});
   // Withdraws every notification shown so far, and those still on their way.
   void RemoveDelivered();
 
@@ -28,12 +32,17 @@ class DesktopNotifications : public QObject {
   void OnNotificationClosed(uint id, uint reason);
 
  private:
-  void Send(const QString& title, const QString& text, const QStringList& capabilities);
+  void Send(const QString& title,
+            const QString& text,
+            const QStringList& capabilities,
+            std::function<void()> on_this_click);
   void Close(uint id);
 
   std::function<void()> on_click_;
   // Ids the server gave the notifications it still shows.
   std::set<uint> delivered_;
+  // The clicks of those that have one of their own; as many as the server shows.
+  std::map<uint, std::function<void()>> own_clicks_;
   // Counts calls of RemoveDelivered: a notification asked for before the latest
   // one is withdrawn as soon as its id is known.
   uint64_t withdrawals_ = 0;

@@ -9,9 +9,11 @@
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/browser_window.h"
+#include "native/desktop_notifications.h"
 #include "native/main_window.h"
 #include "native/native_view.h"
 #include "native/os_services.h"
+#include "native/permission_prompt.h"
 #include "native/prepared_popups.h"
 #include "native/window_delegate.h"
 #include "native/window_geometry.h"
@@ -51,7 +53,29 @@ OrbitClientNative::OrbitClientNative(const ClientParts& parts, MainWindow& main_
       popups_(parts.popups),
       browsers_(parts.browsers),
       opener_(parts.opener),
-      main_window_(main_window) {}
+      main_window_(main_window),
+      notifications_(std::make_unique<DesktopNotifications>(
+          parts.reopen ? parts.reopen : std::function<void()>([] {}))) {}
+
+OrbitClientNative::~OrbitClientNative() = default;
+
+bool OrbitClientNative::OnShowNotification(const std::string& origin,
+                                           const std::string& title,
+                                           const std::string& body,
+                                           std::function<void()> on_click) {
+  if (DecidePermission(engine::Permission::kNotifications, origin, false) !=
+      PermissionAnswer::kGrant)
+    return false;
+  notifications_->Notify(ToQString(title), ToQString(body), std::move(on_click));
+  return true;
+}
+
+void OrbitClientNative::AskPermission(const std::shared_ptr<engine::Browser>& browser,
+                                      const std::string& origin,
+                                      engine::Permission permission,
+                                      std::function<void(bool)> answer) {
+  AskUserPermission(WindowOf(browser), permission, std::move(answer));
+}
 
 bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
                                       const std::shared_ptr<engine::Frame>& frame,

@@ -1,0 +1,88 @@
+#include "engine/qt/qt_fullscreen.h"
+
+#include <QPointer>
+#include <QShortcut>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <QWidget>
+
+#include "engine/qt/qt_browser.h"
+#include "engine/qt/qt_permissions.h"
+#include "engine/thread_check.h"
+
+namespace engine {
+namespace {
+
+// The window's state before fullscreen, and the Escape key that leaves it; one per
+// page, living as long as the page.
+class FullscreenState : public QObject {
+ public:
+  FullscreenState(QWebEnginePage* page, QWebEngineView* view)
+      : QObject(page), page_(page), view_(view) {}
+
+  void Enter() {
+    QWidget* window = view_ ? view_->window() : nullptr;
+    if (!window)
+      return;
+    if (!window_) {
+      window_ = window;
+      before_ = window->windowState() & ~Qt::WindowFullScreen;
+    }
+    if (!escape_) {
+      escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+      QObject::connect(escape_, &QShortcut::activated, page_, [page = page_] {
+        if (page)
+          page->triggerAction(QWebEnginePage::ExitFullScreen);
+      });
+    }
+    window->setWindowState(window->windowState() | Qt::WindowFullScreen);
+  }
+
+  void Leave() {
+    delete escape_;
+    if (window_)
+      window_->setWindowState(before_);
+    window_ = nullptr;
+  }
+
+ private:
+  QPointer<QWebEnginePage> page_;
+  QPointer<QWebEngineView> view_;
+  QPointer<QWidget> window_;  // while fullscreen
+  QPointer<QShortcut> escape_;
+  Qt::WindowStates before_;
+};
+
+}  // namespace
+
+void QtFullscreen::Connect(QtBrowser& browser) {
+  QWebEnginePage* page = browser.page();
+  // Off by default in Qt: without it the engine refuses every request before
+  // asking the program.
+  page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+  auto* state = new FullscreenState(page, browser.view());
+  std::weak_ptr<QtBrowser> weak = browser.weak_from_this();
+  QObject::connect(
+      page, &QWebEnginePage::fullScreenRequested, state,
+      [weak, state](QWebEngineFullScreenRequest request) {
+        LUMIO_ASSERT_UI_THREAD();
+        if (!request.toggleOn()) {
+          // Leaving is always allowed: the page, a navigation or the
+          // engine ends it.
+          request.accept();
+          state->Leave();
+          return;
+        }
+        auto self = weak.lock();
+        if (!self || !AskAtOnce(*self, request.origin(), Permission::kFullscreen)) {
+          request.reject();
+          return;
+        }
+        request.accept();
+        state->Enter();
+      });
+}
+
+}  // namespace engine

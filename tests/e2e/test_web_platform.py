@@ -1,0 +1,164 @@
+"""What a desktop web app expects of its window: permissions that answer,
+notifications on the desktop, fullscreen, printing and the clipboard.
+
+Gestures are real clicks on the window (xdotool), as the engine asks for a user
+activation before fullscreen and the clipboard.
+"""
+
+import json
+import os
+
+import pytest
+
+import desktop_bus as db
+import lumio_session as ls
+
+NOTIFICATIONS = "org.freedesktop.Notifications"
+
+# Settles |promise| or says it did not within |ms| milliseconds.
+WITHIN = r"""
+(function (promise, ms) {
+  return Promise.race([
+    Promise.resolve(promise).then(v => ({value: v}), e => ({error: e.name + ': ' + e.message})),
+    new Promise(resolve => setTimeout(() => resolve({pending: true}), ms)),
+  ]);
+})
+"""
+
+GEOLOCATION = """new Promise((resolve, reject) => navigator.geolocation.getCurrentPosition(
+    p => resolve('position'), e => resolve('error ' + e.code), {timeout: 30000}))"""
+
+
+def within(app, promise_js, ms=1000):
+    return app.devtools.evaluate("(%s)(%s, %d)" % (WITHIN, promise_js, ms))
+
+
+@pytest.fixture
+def bus(desktop):
+    connection = db.connect(desktop)
+    yield connection
+    connection.close()
+
+
+@pytest.fixture
+def notifications(desktop, bus):
+    return db.Mock(desktop, bus, "notification_daemon", NOTIFICATIONS,
+                   "/org/freedesktop/Notifications",
+                   {"capabilities": "body actions"})
+
+
+def click_result(app, desktop, body_js, timeout=10):
+    """Runs |body_js| (an async function body) in the page when the user clicks
+    the window, and returns what it returned, or {error: ...}."""
+    app.devtools.evaluate("""(function () {
+      window.__clicked = undefined;
+      addEventListener('click', async () => {
+        try { window.__clicked = {value: await (async () => { %s })()}; }
+        catch (e) { window.__clicked = {error: e.name + ': ' + e.message}; }
+      }, {once: true});
+      return true;
+    })()""" % body_js)
+    wid = app.main_window()
+    desktop.x(["xdotool", "mousemove", "--window", str(wid), "60", "60", "click", "1"])
+    return app.devtools.wait_js("window.__clicked", timeout, what="the click's result")
+
+
+def net_wm_state(desktop, wid):
+    return desktop.x(["xprop", "-id", str(wid), "_NET_WM_STATE"]).stdout
+
+
+def is_fullscreen(desktop, wid):
+    return "_NET_WM_STATE_FULLSCREEN" in net_wm_state(desktop, wid)
+
+
+def test_permission_requests_settle_at_once_with_the_policy_answer(shown_app):
+    app = shown_app
+    # The app's own documents: notifications granted, devices denied (this build
+    # declares none), each within a second.
+    assert within(app, "Notification.requestPermission()") == {"value": "granted"}
+    assert within(app, GEOLOCATION) == {"value": "error 1"}
+    assert within(app, "navigator.mediaDevices.getUserMedia({video: true})"
+                  ".then(() => 'stream')")["error"].startswith(("NotAllowedError",
+                                                               "NotFoundError"))
+
+    # A web page shown in the same window gets nothing.
+    with ls.LocalWebServer({"/page": ("text/html", b"<title>web</title>web")}) as web:
+        app.devtools.evaluate("location.href = %s; true" % json.dumps(web.url("/page")))
+        app.devtools.wait_js("location.origin === %s && document.readyState === 'complete'"
+                             % json.dumps(web.origin))
+        assert within(app, "Notification.requestPermission()") == {"value": "denied"}
+        assert within(app, GEOLOCATION) == {"value": "error 1"}
+
+
+def test_an_app_notification_reaches_the_desktop_and_its_click_reopens(
+        notifications, shown_app, desktop):
+    app = shown_app
+    assert within(app, "Notification.requestPermission()") == {"value": "granted"}
+    app.devtools.evaluate("""(function () {
+      window.__notice = [];
+      const n = new Notification('Build done', {body: 'All <b>green</b>'});
+      for (const name of ['show', 'click', 'error'])
+        n.addEventListener(name, () => window.__notice.push(name));
+      return true;
+    })()""")
+    (call,) = ls.wait_for(lambda: notifications.calls("Notify"), 10, what="Notify")
+    app_name, replaces_id, icon, summary, body, actions, hints, timeout = call
+    assert (app_name, summary, body) == ("Lumio", "Build done", "All <b>green</b>")
+    assert "default" in actions
+    app.devtools.wait_js("window.__notice.includes('show')")
+
+    ls.ok(app, "OrbitMainBrowserHide")
+    app.wait_no_visible_window()
+    notifications.emit(NOTIFICATIONS, "ActionInvoked", "us", [1, "default"])
+    app.main_window()
+    app.devtools.wait_js("window.__notice.includes('click')")
+    assert "error" not in app.devtools.evaluate("window.__notice")
+
+
+def test_fullscreen_after_a_click_and_escape_or_exit_leave_it(shown_app, desktop):
+    app = shown_app
+    wid = app.main_window()
+    app.wait_state("focused")
+    assert not is_fullscreen(desktop, wid)
+
+    assert click_result(app, desktop, """
+      await document.documentElement.requestFullscreen();
+      return !!document.fullscreenElement;""") == {"value": True}
+    ls.wait_for(lambda: is_fullscreen(desktop, wid), 10, what="the window fullscreen")
+    assert ls.command(app, "OrbitMainBrowserGetState")["success"] == '{"state":"focused"}'
+
+    desktop.x(["xdotool", "key", "--window", str(wid), "Escape"])
+    ls.wait_for(lambda: not is_fullscreen(desktop, wid), 10, what="fullscreen to end")
+    app.devtools.wait_js("document.fullscreenElement === null")
+
+    assert click_result(app, desktop, """
+      await document.documentElement.requestFullscreen();
+      return !!document.fullscreenElement;""") == {"value": True}
+    ls.wait_for(lambda: is_fullscreen(desktop, wid), 10, what="the window fullscreen")
+    app.devtools.evaluate("document.exitFullscreen().then(() => true)")
+    ls.wait_for(lambda: not is_fullscreen(desktop, wid), 10, what="fullscreen to end")
+    assert ls.command(app, "OrbitMainBrowserGetState")["success"] == '{"state":"focused"}'
+
+
+def test_print_opens_the_print_dialog(shown_app, desktop):
+    app = shown_app
+    assert desktop.window_by_name("^Print") == []
+    app.devtools.evaluate("setTimeout(() => window.print(), 0); true")
+    (dialog,) = ls.wait_for(lambda: desktop.window_by_name("^Print"), 15,
+                            what="the print dialog")
+    # One dialog at a time, however often the page asks.
+    app.devtools.evaluate("setTimeout(() => window.print(), 0); true")
+    ls.holds_for(lambda: len(desktop.window_by_name("^Print")) == 1, 1.0,
+                 what="a single print dialog")
+    desktop.x(["xdotool", "key", "--window", str(dialog), "Escape"])
+    ls.wait_for(lambda: desktop.window_by_name("^Print") == [], 10,
+                what="the dialog to close")
+    app.expect_alive()
+
+
+def test_clipboard_write_then_read_after_a_click(shown_app, desktop):
+    app = shown_app
+    text = "lumio clipboard " + os.urandom(4).hex()
+    assert click_result(app, desktop, """
+      await navigator.clipboard.writeText(%s);
+      return await navigator.clipboard.readText();""" % json.dumps(text)) == {"value": text}
