@@ -139,6 +139,15 @@ def test_fullscreen_after_a_click_and_escape_or_exit_leave_it(shown_app, desktop
     ls.wait_for(lambda: not is_fullscreen(desktop, wid), 10, what="fullscreen to end")
     assert ls.command(app, "OrbitMainBrowserGetState")["success"] == '{"state":"focused"}'
 
+    # The window manager ends it: the page hears of it.
+    assert click_result(app, desktop, """
+      await document.documentElement.requestFullscreen();
+      return !!document.fullscreenElement;""") == {"value": True}
+    ls.wait_for(lambda: is_fullscreen(desktop, wid), 10, what="the window fullscreen")
+    desktop.x(["wmctrl", "-i", "-r", "0x%x" % wid, "-b", "remove,fullscreen"])
+    app.devtools.wait_js("document.fullscreenElement === null")
+    assert not is_fullscreen(desktop, wid)
+
 
 def test_print_opens_the_print_dialog(shown_app, desktop):
     app = shown_app

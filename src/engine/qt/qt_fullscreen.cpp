@@ -1,5 +1,6 @@
 #include "engine/qt/qt_fullscreen.h"
 
+#include <QEvent>
 #include <QPointer>
 #include <QShortcut>
 #include <QWebEngineFullScreenRequest>
@@ -29,6 +30,7 @@ class FullscreenState : public QObject {
     if (!window_) {
       window_ = window;
       before_ = window->windowState() & ~Qt::WindowFullScreen;
+      window->installEventFilter(this);
     }
     if (!escape_) {
       escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), window);
@@ -42,9 +44,23 @@ class FullscreenState : public QObject {
 
   void Leave() {
     delete escape_;
-    if (window_)
-      window_->setWindowState(before_);
+    QPointer<QWidget> window = window_;
     window_ = nullptr;
+    if (window) {
+      window->removeEventFilter(this);
+      window->setWindowState(before_);
+    }
+  }
+
+ protected:
+  // The window manager (or the user through it) took the window out of
+  // fullscreen: the page leaves it too, or it would think itself still there.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::WindowStateChange && window_ && watched == window_ &&
+        !(window_->windowState() & Qt::WindowFullScreen) && page_) {
+      page_->triggerAction(QWebEnginePage::ExitFullScreen);
+    }
+    return false;
   }
 
  private:
