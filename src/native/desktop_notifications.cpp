@@ -66,7 +66,8 @@ void DesktopNotifications::Notify(const QString& title,
       QDBusConnection::sessionBus().asyncCall(Call(QStringLiteral("GetCapabilities"))),
       this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, watcher, withdrawals, title, text, on_this_click] {
+          [this, watcher, withdrawals, title, text,
+           on_this_click = std::move(on_this_click)] {
             watcher->deleteLater();
             if (withdrawals != withdrawals_)
               return;  // withdrawn before it was shown
@@ -96,7 +97,7 @@ void DesktopNotifications::Send(const QString& title,
   auto* watcher =
       new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, watcher, withdrawals, on_this_click] {
+          [this, watcher, withdrawals, on_this_click = std::move(on_this_click)] {
             watcher->deleteLater();
             QDBusPendingReply<uint> reply = *watcher;
             if (!reply.isValid() || reply.value() == 0)
