@@ -226,3 +226,20 @@ def test_a_declared_device_is_asked_once_remembered_and_reset(launch, desktop):
     app.devtools.evaluate("(%s).catch(e => e.name); true" % camera)
     ls.wait_for(lambda: desktop.window_by_name("^Lumio$"), 15,
                 what="the prompt again after the reset")
+
+
+def test_a_web_page_in_the_window_gets_neither_clipboard_nor_fullscreen(shown_app, desktop):
+    app = shown_app
+    wid = app.main_window()
+    with ls.LocalWebServer({"/page": ("text/html", b"<title>web</title>web")}) as web:
+        app.devtools.evaluate("location.href = %s; true" % json.dumps(web.url("/page")))
+        app.devtools.wait_js("location.origin === %s && document.readyState === 'complete'"
+                             % json.dumps(web.origin))
+        answer = click_result(app, desktop, "await navigator.clipboard.writeText('web');"
+                              " return 'written';")
+        assert answer.get("error", "").startswith("NotAllowedError"), answer
+        answer = click_result(app, desktop, """
+          await document.documentElement.requestFullscreen();
+          return 'fullscreen';""")
+        assert "error" in answer, answer
+        assert not is_fullscreen(desktop, wid)

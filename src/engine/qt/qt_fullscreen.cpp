@@ -75,11 +75,18 @@ class FullscreenState : public QObject {
 
 void QtFullscreen::Connect(QtBrowser& browser) {
   QWebEnginePage* page = browser.page();
-  // Off by default in Qt: without it the engine refuses every request before
-  // asking the program.
-  page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
   auto* state = new FullscreenState(page, browser.view());
   std::weak_ptr<QtBrowser> weak = browser.weak_from_this();
+  // Without the page setting the engine refuses a request at once, and a request
+  // refused later never settles in the page (Qt 6.4): the setting follows the
+  // client's answer for the main frame's origin.
+  QObject::connect(page, &QWebEnginePage::urlChanged, state,
+                   [weak, page](const QUrl& url) {
+                     auto self = weak.lock();
+                     page->settings()->setAttribute(
+                         QWebEngineSettings::FullScreenSupportEnabled,
+                         self && AskAtOnce(*self, url, Permission::kFullscreen));
+                   });
   QObject::connect(
       page, &QWebEnginePage::fullScreenRequested, state,
       [weak, state](QWebEngineFullScreenRequest request) {
