@@ -54,8 +54,16 @@ int main(int argc, char** argv) {
 
   // The one switch of the program's own: forgets the user's answers to permission
   // prompts (with Lumio not running, which would keep them).
-  if (argc == 2 && std::string(argv[1]) == "--reset-permissions")
-    return PermissionMemory(PermissionMemoryPath(settings.cache_path)).Reset() ? 0 : 1;
+  if (argc == 2 && std::string(argv[1]) == "--reset-permissions") {
+    if (settings.cache_path.empty() ||
+        !PermissionMemory(PermissionMemoryPath(settings.cache_path)).Reset()) {
+      std::fprintf(stderr,
+                   "lumio-app: the answers to permission prompts could not be "
+                   "removed\n");
+      return 1;
+    }
+    return 0;
+  }
 
   engine::CreateApplication(argc, argv, settings, app);
   // Whatever way main returns, the application object goes last, while Qt is
