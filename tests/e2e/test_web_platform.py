@@ -2,7 +2,9 @@
 notifications on the desktop, fullscreen, printing and the clipboard.
 
 Gestures are real clicks on the window (xdotool), as the engine asks for a user
-activation before fullscreen and the clipboard.
+activation before fullscreen and the clipboard. The prompt for devices exists only
+in a build that declares them: run that test with LUMIO_STAGE naming the stage of
+a build configured with -DLUMIO_APP_USES_DEVICES=ON.
 """
 
 import json
