@@ -154,19 +154,41 @@ def test_fullscreen_after_a_click_and_escape_or_exit_leave_it(shown_app, desktop
     assert not is_fullscreen(desktop, wid)
 
 
-def test_print_opens_the_print_dialog(shown_app, desktop):
+def test_print_opens_the_print_dialog_which_prints_or_cancels(shown_app, desktop):
     app = shown_app
+    pdf = os.path.join(app.user.home, "Lumio E2E Home.pdf")  # Qt's default, to a file
+
+    def open_dialog():
+        app.devtools.evaluate("setTimeout(() => window.print(), 0); true")
+        (dialog,) = ls.wait_for(lambda: desktop.window_by_name("^Print"), 15,
+                                what="the print dialog")
+        desktop.activate_window(dialog)
+        ls.wait_for(lambda: desktop.active_window() == dialog, 10,
+                    what="the print dialog to take the keyboard")
+        return dialog
+
     assert desktop.window_by_name("^Print") == []
-    app.devtools.evaluate("setTimeout(() => window.print(), 0); true")
-    (dialog,) = ls.wait_for(lambda: desktop.window_by_name("^Print"), 15,
-                            what="the print dialog")
+    open_dialog()
     # One dialog at a time, however often the page asks.
     app.devtools.evaluate("setTimeout(() => window.print(), 0); true")
     ls.holds_for(lambda: len(desktop.window_by_name("^Print")) == 1, 1.0,
                  what="a single print dialog")
-    desktop.x(["xdotool", "key", "--window", str(dialog), "Escape"])
+    desktop.x(["xdotool", "key", "Escape"])
     ls.wait_for(lambda: desktop.window_by_name("^Print") == [], 10,
                 what="the dialog to close")
+    assert not os.path.exists(pdf)
+
+    open_dialog()
+    desktop.x(["xdotool", "key", "Return"])
+
+    def printed():
+        try:
+            with open(pdf, "rb") as f:
+                data = f.read()
+        except OSError:
+            return False
+        return data.startswith(b"%PDF") and data.rstrip().endswith(b"%%EOF")
+    ls.wait_for(printed, 20, what="the page printed to " + pdf)
     app.expect_alive()
 
 
