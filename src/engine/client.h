@@ -270,6 +270,20 @@ class PermissionCallback {
   virtual void Continue(bool granted) = 0;
 };
 
+// A notification a document shows, and the way back to the document.
+class Notification {
+ public:
+  virtual ~Notification() = default;
+  virtual std::string GetOrigin() const = 0;
+  virtual std::string GetTitle() const = 0;
+  virtual std::string GetBody() const = 0;
+  // The user clicked it, or dismissed it: the document's "click" and "close".
+  virtual void OnClicked() = 0;
+  virtual void OnClosed() = 0;
+  // |withdrawn| runs when the document itself closes the notification.
+  virtual void SetWithdrawnHandler(std::function<void()> withdrawn) = 0;
+};
+
 class PermissionHandler {
  public:
   virtual ~PermissionHandler() = default;
@@ -283,12 +297,8 @@ class PermissionHandler {
                                    const std::shared_ptr<PermissionCallback>& callback) {
     callback->Continue(false);
   }
-  // A document of |origin|, allowed notifications, shows one. Return false to drop
-  // it; |on_click| tells the document that the user clicked it. UI thread.
-  virtual bool OnShowNotification(const std::string& origin,
-                                  const std::string& title,
-                                  const std::string& body,
-                                  std::function<void()> on_click) {
+  // A document allowed notifications shows one. Return false to drop it. UI thread.
+  virtual bool OnShowNotification(const std::shared_ptr<Notification>& notification) {
     return false;
   }
 };

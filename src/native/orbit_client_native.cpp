@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
@@ -59,14 +60,21 @@ OrbitClientNative::OrbitClientNative(const ClientParts& parts, MainWindow& main_
 
 OrbitClientNative::~OrbitClientNative() = default;
 
-bool OrbitClientNative::OnShowNotification(const std::string& origin,
-                                           const std::string& title,
-                                           const std::string& body,
-                                           std::function<void()> on_click) {
-  if (DecidePermission(engine::Permission::kNotifications, origin, false) !=
-      PermissionAnswer::kGrant)
+bool OrbitClientNative::OnShowNotification(
+    const std::shared_ptr<engine::Notification>& notification) {
+  if (DecidePermission(engine::Permission::kNotifications, notification->GetOrigin(),
+                       false) != PermissionAnswer::kGrant)
     return false;
-  notifications_->Notify(ToQString(title), ToQString(body), std::move(on_click));
+  const uint64_t ticket = notifications_->Notify(
+      ToQString(notification->GetTitle()), ToQString(notification->GetBody()),
+      {[notification] { notification->OnClicked(); },
+       [notification] { notification->OnClosed(); }});
+  // The notifications may go first, at shutdown.
+  QPointer<DesktopNotifications> desktop(notifications_.get());
+  notification->SetWithdrawnHandler([desktop, ticket] {
+    if (desktop)
+      desktop->Withdraw(ticket);
+  });
   return true;
 }
 

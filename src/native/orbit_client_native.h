@@ -56,11 +56,9 @@ class OrbitClientNative : public OrbitClient {
 
   // PermissionHandler
   // The app's notifications go to the desktop's server; a click reopens the main
-  // window and tells the page.
-  bool OnShowNotification(const std::string& origin,
-                          const std::string& title,
-                          const std::string& body,
-                          std::function<void()> on_click) override;
+  // window and tells the page, and the page's close() withdraws it.
+  bool OnShowNotification(
+      const std::shared_ptr<engine::Notification>& notification) override;
 
   // JSDialogHandler
   bool OnBeforeUnloadDialog(const std::shared_ptr<engine::Browser>& browser,

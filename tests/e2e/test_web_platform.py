@@ -119,6 +119,21 @@ def test_an_app_notification_reaches_the_desktop_and_its_click_reopens(
     app.devtools.wait_js("window.__notice.includes('click')")
     assert "error" not in app.devtools.evaluate("window.__notice")
 
+    # The page withdraws one; the user dismisses another, and the page hears of it.
+    app.devtools.evaluate("""(function () {
+      window.__second = new Notification('second');
+      window.__third = new Notification('third');
+      window.__third.addEventListener('close', () => window.__notice.push('third closed'));
+      return true;
+    })()""")
+    ls.wait_for(lambda: len(notifications.calls("Notify")) == 3, 10, what="two more")
+    app.devtools.evaluate("window.__second.close(); true")
+    ls.wait_for(lambda: notifications.calls("CloseNotification") == [[2]], 10,
+                what=lambda: "notification 2 withdrawn (calls %r)"
+                % notifications.calls("CloseNotification"))
+    notifications.emit(NOTIFICATIONS, "NotificationClosed", "uu", [3, 2])
+    app.devtools.wait_js("window.__notice.includes('third closed')")
+
 
 def test_fullscreen_after_a_click_and_escape_or_exit_leave_it(shown_app, desktop):
     app = shown_app

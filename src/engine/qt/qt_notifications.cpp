@@ -12,6 +12,26 @@
 namespace engine {
 namespace {
 
+class QtNotification : public Notification {
+ public:
+  explicit QtNotification(std::unique_ptr<QWebEngineNotification> notification)
+      : notification_(std::move(notification)) {}
+
+  std::string GetOrigin() const override { return OriginText(notification_->origin()); }
+  std::string GetTitle() const override { return notification_->title().toStdString(); }
+  std::string GetBody() const override { return notification_->message().toStdString(); }
+  void OnClicked() override { notification_->click(); }
+  void OnClosed() override { notification_->close(); }
+  void SetWithdrawnHandler(std::function<void()> withdrawn) override {
+    QObject::connect(notification_.get(), &QWebEngineNotification::closed,
+                     notification_.get(), std::move(withdrawn));
+  }
+  void Shown() { notification_->show(); }
+
+ private:
+  std::unique_ptr<QWebEngineNotification> notification_;
+};
+
 void Present(std::unique_ptr<QWebEngineNotification> notification) {
   LUMIO_ASSERT_UI_THREAD();
   QtEngineContext* context = QtEngineContext::Get();
@@ -21,16 +41,13 @@ void Present(std::unique_ptr<QWebEngineNotification> notification) {
       context->browsers().begin()->second->GetClient()->GetPermissionHandler();
   if (!handler)
     return;
-  // Shared with the click: the page hears of the click as long as the
-  // notification lives, and the engine lets it go with the last reference.
-  std::shared_ptr<QWebEngineNotification> shared(std::move(notification));
-  const bool shown = handler->OnShowNotification(
-      OriginText(shared->origin()), shared->title().toStdString(),
-      shared->message().toStdString(), [shared] { shared->click(); });
-  if (shown)
-    shared->show();
+  // The handler keeps it as long as the desktop shows it, so that the page hears
+  // of a click or a dismissal.
+  auto shown = std::make_shared<QtNotification>(std::move(notification));
+  if (handler->OnShowNotification(shown))
+    shown->Shown();
   else
-    shared->close();
+    shown->OnClosed();
 }
 
 }  // namespace
