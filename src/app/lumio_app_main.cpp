@@ -15,6 +15,7 @@
 #include "app/shell.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "client/permission_policy.h"
 #include "engine/engine.h"
 #include "lumio_protocol.h"
 #include "native/data_paths.h"
@@ -50,6 +51,19 @@ int main(int argc, char** argv) {
   settings.product_version = std::string("Lumio-Mac/") + protocol::kVersion;
   settings.cache_path =
       EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+
+  // The one switch of the program's own: forgets the user's answers to permission
+  // prompts (with Lumio not running, which would keep them).
+  if (argc == 2 && std::string(argv[1]) == "--reset-permissions") {
+    if (settings.cache_path.empty() ||
+        !PermissionMemory(PermissionMemoryPath(settings.cache_path)).Reset()) {
+      std::fprintf(stderr,
+                   "lumio-app: the answers to permission prompts could not be "
+                   "removed\n");
+      return 1;
+    }
+    return 0;
+  }
 
   engine::CreateApplication(argc, argv, settings, app);
   // Whatever way main returns, the application object goes last, while Qt is

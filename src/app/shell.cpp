@@ -46,6 +46,8 @@ Shell::~Shell() {
 
 void Shell::StartEngine(const engine::Settings& settings,
                         const std::shared_ptr<engine::App>& app) {
+  if (!settings.cache_path.empty())
+    permissions_path_ = PermissionMemoryPath(settings.cache_path);
   engine_.Start(settings, app);
 }
 
@@ -55,7 +57,10 @@ void Shell::OnContextInitialized() {
   // The main window exists before the first bridge command can be registered,
   // and the page's first query can only arrive once this has returned.
   auto client = std::make_shared<OrbitClientNative>(
-      ClientParts{commands_, &page_events_, popups_, browsers_, opener_}, main_window_);
+      ClientParts{commands_, &page_events_, popups_, browsers_, opener_,
+                  [this] { Reopen(); }},
+      main_window_);
+  client->ConfigurePermissions(permissions_path_, LUMIO_APP_USES_DEVICES != 0);
   std::shared_ptr<engine::Browser> browser = main_window_.Create(client);
   browsers_.ResetClosing();
   // Owned by the window; lives until the window really closes.

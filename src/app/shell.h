@@ -100,6 +100,8 @@ class Shell : public AppShell {
   EngineRun engine_;
   BrowsersClose close_browsers_{browsers_};
   std::unique_ptr<TrayIcon> tray_;
+  // The user's answers to permission prompts, in the engine's profile folder.
+  std::string permissions_path_;
 };
 
 #endif  // SRC_APP_SHELL_H_

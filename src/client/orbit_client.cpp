@@ -59,6 +59,10 @@ std::shared_ptr<engine::RequestHandler> OrbitClient::GetRequestHandler() {
   return shared_from_this();
 }
 
+std::shared_ptr<engine::PermissionHandler> OrbitClient::GetPermissionHandler() {
+  return shared_from_this();
+}
+
 bool OrbitClient::OnProcessMessageReceived(
     const std::shared_ptr<engine::Browser>& browser,
     const engine::ProcessMessage& message) {
@@ -217,6 +221,40 @@ bool OrbitClient::OnQuery(
     const std::shared_ptr<engine::MessageRouter::Callback>& callback) {
   return DispatchBridgeQuery(commands_, browser, frame, query_id, request, persistent,
                              callback);
+}
+
+void OrbitClient::ConfigurePermissions(const std::string& memory_path,
+                                       bool app_uses_devices) {
+  permission_memory_ = PermissionMemory(memory_path);
+  app_uses_devices_ = app_uses_devices;
+}
+
+void OrbitClient::OnPermissionRequest(
+    const std::shared_ptr<engine::Browser>& browser,
+    const std::string& origin,
+    engine::Permission permission,
+    const std::shared_ptr<engine::PermissionCallback>& callback) {
+  switch (DecidePermission(permission, origin, app_uses_devices_)) {
+    case PermissionAnswer::kGrant:
+      callback->Continue(true);
+      return;
+    case PermissionAnswer::kDeny:
+      callback->Continue(false);
+      return;
+    case PermissionAnswer::kAsk:
+      break;
+  }
+  if (std::optional<bool> remembered = permission_memory_.Get(origin, permission)) {
+    callback->Continue(*remembered);
+    return;
+  }
+  std::weak_ptr<OrbitClient> weak = weak_from_this();
+  AskPermission(browser, origin, permission,
+                [weak, origin, permission, callback](bool granted) {
+                  if (auto self = weak.lock())
+                    self->permission_memory_.Remember(origin, permission, granted);
+                  callback->Continue(granted);
+                });
 }
 
 void OrbitClient::SendPageEvent(const std::string& name,

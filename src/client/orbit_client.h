@@ -12,6 +12,8 @@
 // service (https, "sentry" in the URL) name their frame in a "Referer" header;
 // every download asks for its place; a context menu only over editable fields or
 // selected text; only the oldest open browser (the main one) accepts drags.
+// Permissions follow client/permission_policy.h; the platform subclass asks the
+// user and shows notifications.
 //
 // Lifetime: held by std::shared_ptr; the engine holds a reference for every browser
 // that uses it. The table and the sink must outlive the engine. Every method runs on the
@@ -20,11 +22,13 @@
 #ifndef SRC_CLIENT_ORBIT_CLIENT_H_
 #define SRC_CLIENT_ORBIT_CLIENT_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bridge/bridge_router.h"
+#include "client/permission_policy.h"
 #include "engine/client.h"
 #include "engine/message_router.h"
 
@@ -40,6 +44,7 @@ class OrbitClient : public engine::Client,
                     public engine::ContextMenuHandler,
                     public engine::DragHandler,
                     public engine::JSDialogHandler,
+                    public engine::PermissionHandler,
                     public engine::MessageRouter::Handler,
                     public std::enable_shared_from_this<OrbitClient> {
  public:
@@ -56,6 +61,12 @@ class OrbitClient : public engine::Client,
   // Whether OnBeforeBrowse refuses every navigation to |url|, whichever frame asks.
   static bool RefusesNavigationTo(const std::string& url);
 
+  // Keeps the user's answers to permission prompts in |memory_path| (empty: for
+  // this run only); |app_uses_devices| lets the app ask for camera, microphone,
+  // screen and location. Before the first browser.
+  void ConfigurePermissions(const std::string& memory_path, bool app_uses_devices);
+  PermissionMemory& permission_memory() { return permission_memory_; }
+
   // Client
   std::shared_ptr<engine::ContextMenuHandler> GetContextMenuHandler() override;
   std::shared_ptr<engine::DisplayHandler> GetDisplayHandler() override;
@@ -66,6 +77,7 @@ class OrbitClient : public engine::Client,
   std::shared_ptr<engine::LifeSpanHandler> GetLifeSpanHandler() override;
   std::shared_ptr<engine::LoadHandler> GetLoadHandler() override;
   std::shared_ptr<engine::RequestHandler> GetRequestHandler() override;
+  std::shared_ptr<engine::PermissionHandler> GetPermissionHandler() override;
   bool OnProcessMessageReceived(const std::shared_ptr<engine::Browser>& browser,
                                 const engine::ProcessMessage& message) override;
 
@@ -110,6 +122,13 @@ class OrbitClient : public engine::Client,
                        const std::shared_ptr<engine::Frame>& frame,
                        const std::string& url) override;
 
+  // PermissionHandler
+  void OnPermissionRequest(
+      const std::shared_ptr<engine::Browser>& browser,
+      const std::string& origin,
+      engine::Permission permission,
+      const std::shared_ptr<engine::PermissionCallback>& callback) override;
+
   // MessageRouter::Handler
   bool OnQuery(const std::shared_ptr<engine::Browser>& browser,
                const std::shared_ptr<engine::Frame>& frame,
@@ -123,6 +142,14 @@ class OrbitClient : public engine::Client,
   virtual void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) = 0;
   // The browser list has just become empty.
   virtual void OnLastBrowserClosed() = 0;
+  // Asks the user whether the document of |origin| may use |permission|, and
+  // calls |answer| once with the reply. The default denies.
+  virtual void AskPermission(const std::shared_ptr<engine::Browser>& browser,
+                             const std::string& origin,
+                             engine::Permission permission,
+                             std::function<void(bool)> answer) {
+    answer(false);
+  }
 
  private:
   void SendPageEvent(const std::string& name, const rapidjson::Value& payload);
@@ -131,6 +158,8 @@ class OrbitClient : public engine::Client,
   PageEventSink* page_events_;
   std::shared_ptr<engine::MessageRouter> router_;
   std::vector<std::shared_ptr<engine::Browser>> browser_list_;
+  PermissionMemory permission_memory_{std::string()};
+  bool app_uses_devices_ = false;
 };
 
 #endif  // SRC_CLIENT_ORBIT_CLIENT_H_

@@ -6,6 +6,7 @@
 #define SRC_ENGINE_CLIENT_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -248,6 +249,60 @@ class JSDialogHandler {
   }
 };
 
+// What a document may ask the user's leave for.
+enum class Permission {
+  kNotifications,
+  kGeolocation,
+  kCamera,
+  kMicrophone,
+  kCameraAndMicrophone,
+  kScreenCapture,
+  kPointerLock,
+  // The asynchronous Clipboard API, reading and writing.
+  kClipboard,
+  kFullscreen,
+};
+
+class PermissionCallback {
+ public:
+  virtual ~PermissionCallback() = default;
+  // The answer; only the first call counts. A callback dropped unanswered denies.
+  virtual void Continue(bool granted) = 0;
+};
+
+// A notification a document shows, and the way back to the document.
+class Notification {
+ public:
+  virtual ~Notification() = default;
+  virtual std::string GetOrigin() const = 0;
+  virtual std::string GetTitle() const = 0;
+  virtual std::string GetBody() const = 0;
+  // The user clicked it, or dismissed it: the document's "click" and "close".
+  virtual void OnClicked() = 0;
+  virtual void OnClosed() = 0;
+  // |withdrawn| runs when the document itself closes the notification.
+  virtual void SetWithdrawnHandler(std::function<void()> withdrawn) = 0;
+};
+
+class PermissionHandler {
+ public:
+  virtual ~PermissionHandler() = default;
+  // A document of |origin| ("scheme://host[:port]") asks for |permission|. Answer
+  // through |callback|, now or later. Clipboard and fullscreen must be answered
+  // before this returns: the engine decides them at once, and takes no answer as
+  // a denial. UI thread.
+  virtual void OnPermissionRequest(const std::shared_ptr<Browser>& browser,
+                                   const std::string& origin,
+                                   Permission permission,
+                                   const std::shared_ptr<PermissionCallback>& callback) {
+    callback->Continue(false);
+  }
+  // A document allowed notifications shows one. Return false to drop it. UI thread.
+  virtual bool OnShowNotification(const std::shared_ptr<Notification>& notification) {
+    return false;
+  }
+};
+
 class Client {
  public:
   virtual ~Client() = default;
@@ -260,6 +315,8 @@ class Client {
   virtual std::shared_ptr<LifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
   virtual std::shared_ptr<LoadHandler> GetLoadHandler() { return nullptr; }
   virtual std::shared_ptr<RequestHandler> GetRequestHandler() { return nullptr; }
+  // None: every permission is denied and every notification dropped.
+  virtual std::shared_ptr<PermissionHandler> GetPermissionHandler() { return nullptr; }
   // A message from the page's side of the message router. Return true when handled.
   virtual bool OnProcessMessageReceived(const std::shared_ptr<Browser>& browser,
                                         const ProcessMessage& message) {

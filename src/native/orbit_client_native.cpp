@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
@@ -9,9 +10,11 @@
 #include "engine/engine.h"
 #include "native/browser_operations.h"
 #include "native/browser_window.h"
+#include "native/desktop_notifications.h"
 #include "native/main_window.h"
 #include "native/native_view.h"
 #include "native/os_services.h"
+#include "native/permission_prompt.h"
 #include "native/prepared_popups.h"
 #include "native/session_notes.h"
 #include "native/window_delegate.h"
@@ -52,7 +55,36 @@ OrbitClientNative::OrbitClientNative(const ClientParts& parts, MainWindow& main_
       popups_(parts.popups),
       browsers_(parts.browsers),
       opener_(parts.opener),
-      main_window_(main_window) {}
+      main_window_(main_window),
+      notifications_(std::make_unique<DesktopNotifications>(
+          parts.reopen ? parts.reopen : std::function<void()>([] {}))) {}
+
+OrbitClientNative::~OrbitClientNative() = default;
+
+bool OrbitClientNative::OnShowNotification(
+    const std::shared_ptr<engine::Notification>& notification) {
+  if (DecidePermission(engine::Permission::kNotifications, notification->GetOrigin(),
+                       false) != PermissionAnswer::kGrant)
+    return false;
+  const uint64_t ticket = notifications_->Notify(
+      ToQString(notification->GetTitle()), ToQString(notification->GetBody()),
+      {[notification] { notification->OnClicked(); },
+       [notification] { notification->OnClosed(); }});
+  // The notifications may go first, at shutdown.
+  QPointer<DesktopNotifications> desktop(notifications_.get());
+  notification->SetWithdrawnHandler([desktop, ticket] {
+    if (desktop)
+      desktop->Withdraw(ticket);
+  });
+  return true;
+}
+
+void OrbitClientNative::AskPermission(const std::shared_ptr<engine::Browser>& browser,
+                                      const std::string& origin,
+                                      engine::Permission permission,
+                                      std::function<void(bool)> answer) {
+  AskUserPermission(WindowOf(browser), permission, std::move(answer));
+}
 
 bool OrbitClientNative::OnBeforePopup(const std::shared_ptr<engine::Browser>& browser,
                                       const std::shared_ptr<engine::Frame>& frame,

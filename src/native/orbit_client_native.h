@@ -5,9 +5,13 @@
 #ifndef SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_
 #define SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_
 
+#include <functional>
+#include <memory>
+
 #include "client/orbit_client.h"
 
 class Browsers;
+class DesktopNotifications;
 class ExternalOpener;
 class MainWindow;
 class PreparedPopups;
@@ -21,12 +25,15 @@ struct ClientParts {
   PreparedPopups& popups;
   Browsers& browsers;
   ExternalOpener& opener;
+  // The user asks for the program again (a click on a page's notification).
+  std::function<void()> reopen;
 };
 
 class OrbitClientNative : public OrbitClient {
  public:
   // |main_window| must outlive the engine, as the parts.
   OrbitClientNative(const ClientParts& parts, MainWindow& main_window);
+  ~OrbitClientNative() override;
 
   // LifeSpanHandler
   // Popups get the window their prepared keywords describe; anything else the
@@ -47,6 +54,12 @@ class OrbitClientNative : public OrbitClient {
   void OnTitleChange(const std::shared_ptr<engine::Browser>& browser,
                      const std::string& title) override;
 
+  // PermissionHandler
+  // The app's notifications go to the desktop's server; a click reopens the main
+  // window and tells the page, and the page's close() withdraws it.
+  bool OnShowNotification(
+      const std::shared_ptr<engine::Notification>& notification) override;
+
   // JSDialogHandler
   bool OnBeforeUnloadDialog(const std::shared_ptr<engine::Browser>& browser,
                             bool& leave) override;
@@ -54,12 +67,17 @@ class OrbitClientNative : public OrbitClient {
  protected:
   void OnFirstBrowserCreated(const std::shared_ptr<engine::Browser>& browser) override;
   void OnLastBrowserClosed() override;
+  void AskPermission(const std::shared_ptr<engine::Browser>& browser,
+                     const std::string& origin,
+                     engine::Permission permission,
+                     std::function<void(bool)> answer) override;
 
  private:
   PreparedPopups& popups_;
   Browsers& browsers_;
   ExternalOpener& opener_;
   MainWindow& main_window_;
+  std::unique_ptr<DesktopNotifications> notifications_;
 };
 
 #endif  // SRC_NATIVE_ORBIT_CLIENT_NATIVE_H_

@@ -11,9 +11,12 @@
 
 #include "engine/qt/qt_bridge_object.h"
 #include "engine/qt/qt_engine_context.h"
+#include "engine/qt/qt_fullscreen.h"
 #include "engine/qt/qt_page.h"
 #include "engine/qt/qt_page_signals.h"
+#include "engine/qt/qt_permissions.h"
 #include "engine/qt/qt_popup.h"
+#include "engine/qt/qt_print.h"
 #include "engine/qt/qt_program_request.h"
 #include "engine/qt/qt_request_interceptor.h"
 #include "engine/qt/qt_view.h"
@@ -124,6 +127,9 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   // The transport lives in the program's own script world, out of the page's reach.
   browser->page_->setWebChannel(browser->channel_, kBridgeWorldId);
   QtPageSignals::Connect(*browser);
+  QtPermissions::Connect(*browser);
+  QtFullscreen::Connect(*browser);
+  QtPrint::Connect(*browser);
   return browser;
 }
 

@@ -17,6 +17,7 @@
 #include "engine/qt/page_script.h"
 #include "engine/qt/qt_browser.h"
 #include "engine/qt/qt_download.h"
+#include "engine/qt/qt_notifications.h"
 #include "engine/qt/qt_scheme_handler.h"
 #include "engine/qt/user_agent.h"
 
@@ -97,6 +98,13 @@ QtEngineContext::QtEngineContext(const Settings& settings) {
     profile_->setHttpAcceptLanguage(QString::fromStdString(settings.locale));
   QObject::connect(profile_, &QWebEngineProfile::downloadRequested, profile_,
                    &HandleDownloadRequest);
+  PresentNotifications(profile_);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  // The client remembers the user's answers itself; the engine's own store would
+  // keep them past a change of the program's policy.
+  profile_->setPersistentPermissionsPolicy(
+      QWebEngineProfile::PersistentPermissionsPolicy::AskEveryTime);
+#endif
 
   // The router first: the page's stub hands it its port as soon as it runs.
   QWebEngineScript router;
