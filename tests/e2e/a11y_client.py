@@ -4,8 +4,9 @@ Run in a process of its own with the session's environment (the accessibility
 library binds to the bus of the first session it sees):
 
   a11y_client.py tree PID             the program's tree, as JSON
-  a11y_client.py focus PID N          presses Tab N times through the registry;
-                                      prints the focus events, as JSON
+  a11y_client.py keys PID KEY...      presses the keys (Tab, Left, Right, Home,
+                                      End, Return) through the registry; prints
+                                      the focus events, as JSON
   a11y_client.py activate PID NAME    focuses the push button NAME through its
                                       own action, then presses Return through
                                       the registry, as a screen reader does
@@ -21,6 +22,8 @@ import pyatspi
 from gi.repository import GLib
 
 MAX_NODES = 2000
+KEYSYMS = {"Tab": 0xff09, "Left": 0xff51, "Right": 0xff53, "Home": 0xff50, "End": 0xff57,
+           "Return": 0xff0d}
 
 
 def application(pid, timeout=20.0):
@@ -97,7 +100,7 @@ def run_loop(steps, seconds):
     loop.run()
 
 
-def focus_events(pid, tabs):
+def focus_events(pid, keys):
     events = []
 
     def on_focus(event):
@@ -111,7 +114,7 @@ def focus_events(pid, tabs):
             pass
 
     pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
-    run_loop([lambda: press_key(0xff09)] * tabs, 0.6 * tabs + 2)
+    run_loop([lambda k=KEYSYMS[k]: press_key(k) for k in keys], 0.6 * len(keys) + 2)
     return events
 
 
@@ -125,7 +128,7 @@ def activate(pid, name):
     if "SetFocus" not in names:
         sys.exit("the button offers no SetFocus action: %r" % names)
     action.doAction(names.index("SetFocus"))
-    run_loop([lambda: press_key(0xff0d)], 1.0)
+    run_loop([lambda: press_key(KEYSYMS["Return"])], 1.0)
     return {"actions": names}
 
 
@@ -133,9 +136,9 @@ def main():
     command, pid = sys.argv[1], int(sys.argv[2])
     if command == "tree":
         result = describe(application(pid), [MAX_NODES])
-    elif command == "focus":
+    elif command == "keys":
         application(pid)
-        result = focus_events(pid, int(sys.argv[3]))
+        result = focus_events(pid, sys.argv[3:])
     elif command == "activate":
         result = activate(pid, sys.argv[3])
     else:

@@ -98,14 +98,39 @@ def test_screen_reader_reads_the_main_window_and_its_page(launch, reader):
     assert "" not in buttons, "a nameless button: %r" % buttons
 
 
-def test_tab_moves_the_focus_through_named_controls(launch, reader):
+def focus_after(desktop, app, *keys):
+    """The controls that the keys focus, from a page with no focused control."""
+    app.devtools.evaluate("document.activeElement && document.activeElement.blur(), true")
+    events = client(desktop, "keys", app.pid, *keys)
+    return [(e["role"], e["name"]) for e in events]
+
+
+def test_tab_goes_round_the_page_through_named_controls(launch, reader):
     app = open_console(launch, reader)
     page_tree(reader, app)
-    app.devtools.evaluate("document.activeElement && document.activeElement.blur(), true")
-    events = client(reader, "focus", app.pid, 4)
-    in_page = [e for e in events if e["role"] not in ("frame", "filler", "document web")]
-    assert len(in_page) >= 3, events
-    assert all(e["name"] for e in in_page), "focus on a nameless control: %r" % events
+    # The Window tab shows 12 more controls after the tab list; the 14th Tab goes
+    # round to the start, with no Tab that focuses nothing.
+    focused = focus_after(reader, app, *["Tab"] * 16)
+    assert not [f for f in focused if f[0] in ("filler", "frame") or not f[1]], focused
+    # The engine also announces its document when the focus comes round (known).
+    controls = [f for f in focused if f[0] != "document web"]
+    assert len(controls) == 16, repr(focused)
+    # The tab list is one stop: its selected tab.
+    assert [f for f in controls if f[0] == "page tab"] == [("page tab", "Window")] * 2
+    assert controls[1] == ("push button", "Get state") and controls[13] == controls[0]
+    assert controls[14:] == controls[1:3]
+
+
+def test_arrow_keys_move_within_the_tab_list(launch, reader):
+    app = open_console(launch, reader)
+    page_tree(reader, app)
+    focused = focus_after(reader, app, "Tab", "Right", "Right", "Left", "End", "Right", "Tab")
+    assert focused == [("page tab", n) for n in
+                       ("Window", "Tray", "Popups", "Tray", "System", "Window")] + [
+                           ("push button", "Get state")], focused
+    assert app.devtools.evaluate(
+        "[...document.querySelectorAll('[role=tabpanel]')].filter(p => !p.hidden)"
+        ".map(p => p.id)") == ["tab-window"]
 
 
 def test_a_button_is_activated_through_the_accessibility_bus(launch, reader):
