@@ -7,6 +7,8 @@ library binds to the bus of the first session it sees):
   a11y_client.py keys PID KEY...      presses the keys (Tab, Left, Right, Home,
                                       End, Return) through the registry; prints
                                       the focus events, as JSON
+  a11y_client.py listen PID SECONDS    prints "ready", then the focus events of
+                                      the next SECONDS, as JSON
   a11y_client.py activate PID NAME    focuses the push button NAME through its
                                       own action, then presses Return through
                                       the registry, as a screen reader does
@@ -100,7 +102,7 @@ def run_loop(steps, seconds):
     loop.run()
 
 
-def focus_events(pid, keys):
+def focus_events(pid, keys, seconds=None, ready=None):
     events = []
 
     def on_focus(event):
@@ -114,6 +116,11 @@ def focus_events(pid, keys):
             pass
 
     pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
+    if ready:
+        ready()
+    if seconds is not None:
+        run_loop([], seconds)
+        return events
     run_loop([lambda k=KEYSYMS[k]: press_key(k) for k in keys], 0.6 * len(keys) + 2)
     return events
 
@@ -139,6 +146,10 @@ def main():
     elif command == "keys":
         application(pid)
         result = focus_events(pid, sys.argv[3:])
+    elif command == "listen":
+        application(pid)
+        result = focus_events(pid, [], float(sys.argv[3]),
+                              ready=lambda: print("ready", flush=True))
     elif command == "activate":
         result = activate(pid, sys.argv[3])
     else:
