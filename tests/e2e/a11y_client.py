@@ -4,8 +4,8 @@ Run in a process of its own with the session's environment (the accessibility
 library binds to the bus of the first session it sees):
 
   a11y_client.py tree PID             the program's tree, as JSON
-  a11y_client.py keys PID KEY...      presses the keys (Tab, Left, Right, Home,
-                                      End, Return) through the registry; prints
+  a11y_client.py keys PID KEY...      presses the keys (Tab, BackTab, Left, Right,
+                                      Home, End, Return) through the registry; prints
                                       the focus events, as JSON
   a11y_client.py listen PID SECONDS    prints "ready", then the focus events of
                                       the next SECONDS, as JSON
@@ -24,7 +24,7 @@ import pyatspi
 from gi.repository import GLib
 
 MAX_NODES = 2000
-KEYSYMS = {"Tab": 0xff09, "Left": 0xff51, "Right": 0xff53, "Home": 0xff50, "End": 0xff57,
+KEYSYMS = {"Tab": 0xff09, "BackTab": 0xfe20, "Left": 0xff51, "Right": 0xff53, "Home": 0xff50, "End": 0xff57,
            "Return": 0xff0d}
 
 

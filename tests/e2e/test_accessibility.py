@@ -99,7 +99,8 @@ def test_screen_reader_reads_the_main_window_and_its_page(launch, reader):
 
 
 def focus_after(desktop, app, *keys):
-    """The controls that the keys focus, from a page with no focused control."""
+    """The controls that the keys focus, once the focused control (if any) has let
+    go of the focus; the engine goes on from where it was."""
     app.devtools.evaluate("document.activeElement && document.activeElement.blur(), true")
     events = client(desktop, "keys", app.pid, *keys)
     return [(e["role"], e["name"]) for e in events]
@@ -119,6 +120,10 @@ def test_tab_goes_round_the_page_through_named_controls(launch, reader):
     assert [f for f in controls if f[0] == "page tab"] == [("page tab", "Window")] * 2
     assert controls[1] == ("push button", "Get state") and controls[13] == controls[0]
     assert controls[14:] == controls[1:3]
+    # And backwards, from the first control round to the last.
+    app.devtools.evaluate("document.querySelector('[role=tab]').focus(), true")
+    backwards = client(reader, "keys", app.pid, "BackTab", "BackTab")
+    assert [(e["role"], e["name"]) for e in backwards] == [controls[12], controls[11]]
 
 
 def test_arrow_keys_move_within_the_tab_list(launch, reader):
