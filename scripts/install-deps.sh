@@ -55,6 +55,8 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(strace)
   # Node.js, which runs the tests of the injected scripts (tests/scripts/).
   packages+=(nodejs)
+  # The accessibility bus and a screen reader's library, for tests/e2e/test_accessibility.py.
+  packages+=(at-spi2-core python3-pyatspi)
 fi
 
 missing=()

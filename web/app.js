@@ -165,27 +165,30 @@
     const list = $('#menu-items');
     list.replaceChildren(...menuItems.map((item, index) => {
       const row = document.createElement('li');
+      // Names that say which row, for a screen reader that reads one control.
+      const which = 'Item ' + (index + 1);
       const id = document.createElement('input');
       id.type = 'number';
       id.className = 'num id';
       id.value = String(item.id);
-      id.setAttribute('aria-label', 'Item id');
+      id.setAttribute('aria-label', which + ' id');
       id.addEventListener('input', () => { item.id = integer(id, 0); });
       const label = document.createElement('input');
       label.type = 'text';
       label.value = item.label;
-      label.setAttribute('aria-label', 'Item label');
+      label.setAttribute('aria-label', which + ' label');
       label.addEventListener('input', () => { item.label = label.value; });
       const enabled = document.createElement('input');
       enabled.type = 'checkbox';
       enabled.checked = item.enabled;
       enabled.title = 'Enabled';
-      enabled.setAttribute('aria-label', 'Item enabled');
+      enabled.setAttribute('aria-label', which + ' enabled');
       enabled.addEventListener('change', () => { item.enabled = enabled.checked; });
       const remove = document.createElement('button');
       remove.className = 'ghost small';
       remove.textContent = '×';
       remove.title = 'Remove this item';
+      remove.setAttribute('aria-label', 'Remove ' + which.toLowerCase());
       remove.addEventListener('click', () => {
         menuItems.splice(index, 1);
         renderMenu();
@@ -223,16 +226,32 @@
 
   // -- tabs --
 
+  // Only the selected tab is a Tab stop; the arrow keys move between the tabs.
   function selectTab(name) {
     for (const tab of $$('[role="tab"]')) {
       const selected = tab.dataset.tab === name;
       tab.setAttribute('aria-selected', String(selected));
+      tab.tabIndex = selected ? 0 : -1;
       $('#tab-' + tab.dataset.tab).hidden = !selected;
     }
   }
   $('.tabs').addEventListener('click', (event) => {
     const tab = event.target.closest('[role="tab"]');
     if (tab) selectTab(tab.dataset.tab);
+  });
+  $('.tabs').addEventListener('keydown', (event) => {
+    const tabs = $$('[role="tab"]');
+    const at = tabs.indexOf(event.target);
+    if (at < 0 || event.altKey || event.ctrlKey || event.metaKey) return;
+    const to = {
+      ArrowLeft: at - 1, ArrowUp: at - 1, ArrowRight: at + 1, ArrowDown: at + 1,
+      Home: 0, End: tabs.length - 1,
+    }[event.key];
+    if (to === undefined) return;
+    event.preventDefault();
+    const tab = tabs[(to + tabs.length) % tabs.length];
+    selectTab(tab.dataset.tab);
+    tab.focus();
   });
 
   // -- the event log --

@@ -18,7 +18,9 @@
 #include "client/permission_policy.h"
 #include "engine/engine.h"
 #include "lumio_protocol.h"
+#include "native/accessibility_switches.h"
 #include "native/data_paths.h"
+#include "native/desktop_accessibility.h"
 #include "native/os_services.h"
 #include "resources/scheme_handler_factory.h"
 #include "resources/web_folder.h"
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
   settings.product_version = std::string("Lumio-Mac/") + protocol::kVersion;
   settings.cache_path =
       EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+  // The user's own switches count from the start; the desktop is asked once the
+  // application object can reach its bus.
+  settings.web_accessibility =
+      AccessibilityFromEnvironment(std::getenv) == AccessibilityRequest::kOn;
 
   // The one switch of the program's own: forgets the user's answers to permission
   // prompts (with Lumio not running, which would keep them).
@@ -108,6 +114,7 @@ int main(int argc, char** argv) {
   // From here on a signal quits in order; until here it simply ends the process.
   CatchTerminationSignals();
 
+  settings.web_accessibility = WebAccessibilityWanted();
   shell = std::make_unique<Shell>();
   app->SetContextInitializedCallback([&shell] { shell->OnContextInitialized(); });
   shell->StartEngine(settings, app);

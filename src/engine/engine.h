@@ -32,6 +32,11 @@ struct Settings {
   std::string product_version;
   // Where the engine keeps its cache and persistent data; not created here.
   std::string cache_path;
+  // Pages are exposed to assistive technologies (screen readers). Read by
+  // CreateApplication and again by Initialize, after which it is fixed: the engine
+  // builds each page's accessibility tree only when this is on, at a cost in
+  // memory and time for every page.
+  bool web_accessibility = false;
 };
 
 // When |argv| names a secondary process ("--type=..."), runs it and returns its exit

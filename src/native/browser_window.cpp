@@ -1,5 +1,7 @@
 #include "native/browser_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,9 +43,21 @@ bool CopySettings(const QString& path, QTemporaryFile& copy) {
          copy.setPermissions(current.permissions());
 }
 
+// A browser window is what screen readers call a frame, named by its title; Qt
+// takes a plain top-level widget for a nameless filler.
+QAccessibleInterface* BrowserWindowAccessible(const QString& class_name,
+                                              QObject* object) {
+  if (class_name == QLatin1String("BrowserWindow") && object && object->isWidgetType())
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  return nullptr;
+}
+
 }  // namespace
 
 BrowserWindow::BrowserWindow(Qt::WindowFlags flags) : QWidget(nullptr, flags) {
+  static const bool accessible_installed =
+      (QAccessible::installFactory(&BrowserWindowAccessible), true);
+  (void)accessible_installed;
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);

@@ -48,6 +48,25 @@ Qt::WindowFlags FlagsForStyle(uint32_t style_mask) {
   return Qt::Window;
 }
 
+// The name windows have until their page has a title of its own.
+QString UntitledWindowName() {
+  return QStringLiteral("Lumio");
+}
+
+// The engine gives a page without a title its address as one, at times without
+// the scheme or the last slash; a window named by an address is noise to a
+// screen reader.
+bool IsAddress(const std::string& title, std::string url) {
+  if (title.empty() || title == url)
+    return true;
+  const size_t scheme_end = url.find("://");
+  if (scheme_end != std::string::npos)
+    url.erase(0, scheme_end + 3);
+  while (!url.empty() && url.back() == '/')
+    url.pop_back();
+  return title == url || title == url + "/";
+}
+
 }  // namespace
 
 OrbitClientNative::OrbitClientNative(const ClientParts& parts, MainWindow& main_window)
@@ -159,6 +178,7 @@ void OrbitClientNative::OnAfterCreated(const std::shared_ptr<engine::Browser>& b
     // Owned by the window system side until it really closes (its delegate
     // deletes it then).
     auto* window = new KeyableWindow(FlagsForStyle(placement.style_mask));
+    window->setWindowTitle(UntitledWindowName());
     const QRect geometry(int(content.x), int(content.y), int(content.width),
                          int(content.height));
     window->setGeometry(geometry);
@@ -194,8 +214,11 @@ bool OrbitClientNative::DoClose(const std::shared_ptr<engine::Browser>& browser)
 void OrbitClientNative::OnTitleChange(const std::shared_ptr<engine::Browser>& browser,
                                       const std::string& title) {
   QWidget* window = WindowOf(browser);
-  if (window && window != main_window_.popup_parent())
-    window->setWindowTitle(ToQString(title));
+  if (!window || window == main_window_.popup_parent())
+    return;
+  std::shared_ptr<engine::Frame> frame = browser->GetMainFrame();
+  window->setWindowTitle(frame && IsAddress(title, frame->GetURL()) ? UntitledWindowName()
+                                                                    : ToQString(title));
 }
 
 bool OrbitClientNative::OnBeforeUnloadDialog(

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "engine/engine.h"
+#include "engine/qt/qt_accessibility.h"
 #include "engine/qt/qt_browser.h"
 #include "engine/qt/qt_engine_context.h"
 
@@ -67,6 +68,27 @@ ApplicationObject& TheApplication() {
   return application;
 }
 
+// Qt WebEngine reads its switch once, when its context starts: with it, it builds
+// the pages' accessibility trees whenever Qt's own accessibility is active (Qt
+// joins the desktop's accessibility bus); without it, never. Qt 6.4 takes the
+// variable being set at all as on; later versions take anything but "0" as on
+// and an unset variable as on too.
+void SetWebAccessibility(bool on) {
+  constexpr char kWebEngineSwitch[] = "QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY";
+  if (on) {
+    qputenv(kWebEngineSwitch, "1");
+    // Qt joins the accessibility bus only when the desktop flags it enabled; the
+    // user's own switches count as well.
+    qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    return;
+  }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+  qputenv(kWebEngineSwitch, "0");
+#else
+  qunsetenv(kWebEngineSwitch);
+#endif
+}
+
 }  // namespace
 
 int ExecuteProcess(int argc, char** argv, const std::shared_ptr<App>& app) {
@@ -102,6 +124,10 @@ bool CreateApplication(int argc,
                        const std::shared_ptr<App>& app) {
   if (qApp)
     return false;
+  // Before the application object: Qt reads its own switch when it first looks at
+  // the accessibility bus.
+  SetWebAccessibility(settings.web_accessibility);
+  InstallApplicationAccessibility();
   CommandLine command_line;
   if (settings.command_line_args_disabled)
     command_line.SetProgram(argc > 0 && argv[0] ? argv[0] : "lumio");
@@ -164,6 +190,7 @@ void DestroyApplication() {
 bool Initialize(const Settings& settings, const std::shared_ptr<App>& app) {
   if (!qApp || QtEngineContext::Get())
     return false;
+  SetWebAccessibility(settings.web_accessibility);
   new QtEngineContext(settings);  // owned through QtEngineContext::Get until Shutdown
   if (app) {
     if (auto handler = app->GetBrowserProcessHandler())

@@ -1,5 +1,7 @@
 #include "engine/qt/qt_view.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QMenu>
@@ -68,7 +70,36 @@ DragOperationsMask ToDragOperationsMask(Qt::DropActions actions) {
   return mask;
 }
 
+// Whether a widget of |view|'s window other than the view itself would take the
+// focus from a Tab.
+bool OthersTakeTabFocus(QWidget* view) {
+  QWidget* window = view->window();
+  for (QWidget* w = view->nextInFocusChain(); w && w != view; w = w->nextInFocusChain()) {
+    if (w != window && !view->isAncestorOf(w) && w->window() == window &&
+        (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window) && w->isEnabled())
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool QtView::focusNextPrevChild(bool next) {
+  QWidget* focused = QApplication::focusWidget();
+  if (!focused || (focused != this && !isAncestorOf(focused)) || OthersTakeTabFocus(this))
+    return QWebEngineView::focusNextPrevChild(next);
+  // The page would lose the focus to nothing for one Tab, silently. Focus coming
+  // in from a Tab (or Shift+Tab) makes the engine focus the page's first (last)
+  // control, as a browser window without other controls does; a page with no
+  // control keeps the focus on itself, without asking again. Screen readers hear
+  // only of the control: the view's own focus change in between is not theirs.
+  const QAccessible::UpdateHandler updates =
+      QAccessible::installUpdateHandler([](QAccessibleEvent*) {});
+  focused->clearFocus();
+  focused->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  QAccessible::installUpdateHandler(updates);
+  return true;
+}
 
 void QtView::contextMenuEvent(QContextMenuEvent* event) {
   std::shared_ptr<QtBrowser> browser = browser_.lock();

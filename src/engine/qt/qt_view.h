@@ -1,5 +1,6 @@
 // The view that shows a browser's page: asks the client before the engine's
-// context menu appears and before a drag may enter.
+// context menu appears and before a drag may enter, and keeps Tab going round the
+// page when nothing else in its window takes the focus.
 #ifndef SRC_ENGINE_QT_QT_VIEW_H_
 #define SRC_ENGINE_QT_QT_VIEW_H_
 
@@ -30,6 +31,9 @@ class QtView : public QWebEngineView {
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
+  // The engine asks here to hand the focus on past the page's last control (or,
+  // backwards, its first).
+  bool focusNextPrevChild(bool next) override;
 
  private:
   // The view may outlive its browser by a turn of the event loop.
