@@ -20,6 +20,8 @@ packages=(
   # make package: CPack's .deb finds the libraries' packages with file and
   # dpkg-shlibdeps (dpkg-dev, through build-essential).
   file
+  # An application's lumio.json: checked against its schema, and its icon rendered.
+  python3-jsonschema librsvg2-bin
 )
 # Running them: the engine's helper process, a GL driver and a font; xdg-open, which
 # Qt runs to hand links to the desktop's default browser or mail program.

@@ -32,6 +32,8 @@ struct Settings {
   std::string product_version;
   // Where the engine keeps its cache and persistent data; not created here.
   std::string cache_path;
+  // The program that the engine's other processes run; empty: the engine's own.
+  std::string helper_path;
 };
 
 // When |argv| names a secondary process ("--type=..."), runs it and returns its exit

@@ -27,13 +27,16 @@ QDBusMessage Call(const QString& method) {
 
 // The icon installed beside the program (the window's icon) as a file URI, which
 // every server takes; the theme's name when the program runs without it.
+// The icon is named after the desktop file.
 QString ProgramIcon() {
+  const QString name = QGuiApplication::desktopFileName();
   const QString path =
       QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                      QStringLiteral("/../share/icons/hicolor/256x256/apps/lumio.png"));
+                      QStringLiteral("/../share/icons/hicolor/256x256/apps/") + name +
+                      QStringLiteral(".png"));
   if (QFileInfo::exists(path))
     return QUrl::fromLocalFile(path).toString();
-  return QStringLiteral("lumio");
+  return name;
 }
 
 std::vector<std::string> ToStd(const QStringList& list) {
