@@ -44,6 +44,8 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(desktop-file-utils)
   # Self-signed certificates for the https test servers.
   packages+=(openssl)
+  # The package test: lintian over the .deb.
+  packages+=(lintian)
   # strace, which holds the program at a chosen system call in a test.
   packages+=(strace)
   # Node.js, which runs the tests of the injected scripts (tests/scripts/).

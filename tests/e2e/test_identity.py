@@ -151,7 +151,7 @@ def test_the_package_carries_the_applications_fields():
         path = os.path.join(work, deb)
         fields = subprocess.run(["dpkg-deb", "-f", path], capture_output=True, text=True,
                                 check=True).stdout
-        for line in ("Package: notes-desk", "Version: 1.4.2",
+        for line in ("Package: notes-desk", "Version: 1.4.2-1",
                      "Maintainer: Notes Team <notes@example.org>",
                      "Description: Notes on the desktop",
                      "Homepage: https://notes.example.org/"):
@@ -164,6 +164,10 @@ def test_the_package_carries_the_applications_fields():
                     "usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID):
             assert " ./%s\n" % rel in files, rel
         assert "lumio-app" not in files and "libexec/lumio/" not in files
+        checked = subprocess.run(["lintian", "--fail-on", "none", path],
+                                 capture_output=True, text=True, timeout=300)
+        assert not [n for n in checked.stdout.splitlines() if n.startswith("E:")], \
+            checked.stdout
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
