@@ -2,7 +2,8 @@
 # make test: install the test tools too, build with the tests, run every test (unit and
 # end-to-end) through CTest.
 # make build TESTS=ON: the build that make test uses, without running the tests.
-# make package: the .deb of the installed layout, in the build folder.
+# make package: the .deb of the installed layout, in the build folder; refused when
+# its version was built before with other content.
 # make bench: build with the tests, then measure lumio-app against a bare Qt WebEngine
 # program (bench/run_bench.py, a few minutes) and write bench/RESULTS.md.
 # WEB_DIR=path/to/dist with any of them: pack that web application instead of web/.
@@ -66,8 +67,12 @@ asan: deps
 bench: build
 	LUMIO_BUILD=$(abspath $(BUILD)) /usr/bin/python3 bench/run_bench.py $(BENCH_ARGS)
 
+# A version built before with other content is refused (scripts/deb-release.py keeps
+# what each version held in RELEASES).
+RELEASES ?= $(BUILD)/releases
 package: build
 	cd $(BUILD) && cpack -G DEB
+	scripts/deb-release.py $(RELEASES) $(BUILD)/*.deb
 
 clean:
 	rm -rf $(BUILD) build-asan

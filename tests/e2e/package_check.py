@@ -194,3 +194,39 @@ def test_removing_the_package_after_a_run_leaves_nothing(deb, desktop):
         assert [n for n in files_below(root) if not n.startswith("var")] == []
     listed = dpkg_root(root, "--status", "lumio")
     assert listed.returncode != 0, listed.stdout
+
+
+def test_a_version_built_before_with_other_content_is_refused(tmp_path):
+    release = os.path.join(os.path.dirname(os.path.dirname(ls.HERE)), "scripts",
+                           "deb-release.py")
+    records = str(tmp_path / "records")
+
+    def build(version, text, stamp):
+        tree = tmp_path / ("tree-%s-%d" % (version, stamp))
+        (tree / "DEBIAN").mkdir(parents=True)
+        (tree / "usr" / "share").mkdir(parents=True)
+        (tree / "DEBIAN" / "control").write_text(
+            "Package: demo\nVersion: %s\nArchitecture: all\nMaintainer: A <a@example.org>\n"
+            "Description: demo\n" % version)
+        payload = tree / "usr" / "share" / "demo.txt"
+        payload.write_text(text)
+        os.utime(payload, (stamp, stamp))
+        deb = str(tmp_path / ("demo_%s.deb" % version))
+        subprocess.run(["dpkg-deb", "--build", "--root-owner-group", str(tree), deb],
+                       check=True, capture_output=True)
+        return deb
+
+    def check(deb):
+        return subprocess.run(["/usr/bin/python3", release, records, deb],
+                              capture_output=True, text=True)
+
+    assert check(build("1.0.0-1", "one", 1000)).returncode == 0
+    # The same files built again, at another time: the same package.
+    assert check(build("1.0.0-1", "one", 2000)).returncode == 0
+    changed = build("1.0.0-1", "two", 3000)
+    refused = check(changed)
+    assert refused.returncode == 1
+    assert "demo 1.0.0-1 was built before with other content" in refused.stderr
+    assert "raise the version" in refused.stderr
+    assert not os.path.exists(changed)
+    assert check(build("1.0.1-1", "two", 3000)).returncode == 0
