@@ -56,6 +56,13 @@ else()
   set(LUMIO_APP_UPDATES_URL "")
   set(LUMIO_APP_UPDATES_KEY "")
 endif()
+# The Origin of the application's apt repository (make repo), which its
+# unattended-upgrades entry matches.
+if(LUMIO_APP_ID)
+  file(WRITE ${CMAKE_BINARY_DIR}/repo-origin "${LUMIO_APP_ID}")
+else()
+  file(WRITE ${CMAKE_BINARY_DIR}/repo-origin "lumio")
+endif()
 # The D-Bus object path of the bus name: "org.example.App" -> "/org/example/App".
 string(REPLACE "." "/" LUMIO_APP_OBJECT_PATH "/${LUMIO_APP_BUS_NAME}")
 

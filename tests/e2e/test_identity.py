@@ -161,9 +161,35 @@ def test_the_package_carries_the_applications_fields():
         for rel in ("usr/bin/notes-desk", "usr/libexec/notes-desk/notes-desk-helper",
                     "usr/share/notes-desk/lumio.pak",
                     "usr/share/applications/%s.desktop" % APP_ID,
-                    "usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID):
+                    "usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
+                    "usr/share/keyrings/%s.gpg" % APP_ID):
             assert " ./%s\n" % rel in files, rel
         assert "lumio-app" not in files and "libexec/lumio/" not in files
+        assert "Recommends: xdg-utils, unattended-upgrades" in fields
+        # Installed, it adds its own signed package source and unattended-upgrades
+        # origin; removed, it takes them away.
+        root = os.path.join(work, "system")
+        for folder in ("var/lib/dpkg/info", "var/lib/dpkg/updates",
+                       "etc/apt/sources.list.d", "etc/apt/apt.conf.d"):
+            os.makedirs(os.path.join(root, folder))
+        for name in ("status", "available"):
+            open(os.path.join(root, "var/lib/dpkg", name), "w").close()
+        dpkg = ["dpkg", "--root=" + root, "--force-depends", "--force-script-chrootless",
+                "--log=/dev/null"]
+        subprocess.run(dpkg + ["--install", path], check=True, capture_output=True)
+        source = os.path.join(root, "etc/apt/sources.list.d", APP_ID + ".list")
+        with open(os.path.join(root, os.readlink(source).lstrip("/"))) as f:
+            assert f.read() == ("deb [signed-by=/usr/share/keyrings/%s.gpg] "
+                                "http://127.0.0.1:8765/notes-desk stable main\n" % APP_ID)
+        origin = os.path.join(root, "etc/apt/apt.conf.d", "52%s-upgrades" % APP_ID)
+        with open(os.path.join(root, os.readlink(origin).lstrip("/"))) as f:
+            assert '"origin=%s,archive=stable";' % APP_ID in f.read()
+        keys = subprocess.run(["gpg", "--batch", "--show-keys", os.path.join(
+            root, "usr/share/keyrings", APP_ID + ".gpg")], capture_output=True, text=True)
+        assert "Notes Desk test repository" in keys.stdout, keys.stdout + keys.stderr
+        subprocess.run(dpkg + ["--remove", "notes-desk"], check=True, capture_output=True)
+        assert os.listdir(os.path.join(root, "etc/apt/sources.list.d")) == []
+        assert os.listdir(os.path.join(root, "etc/apt/apt.conf.d")) == []
         checked = subprocess.run(["lintian", "--fail-on", "none", path],
                                  capture_output=True, text=True, timeout=300)
         assert not [n for n in checked.stdout.splitlines() if n.startswith("E:")], \
