@@ -9,7 +9,8 @@
 # run leaves nothing that looks usable; DIR/.packages records what it was made with,
 # and a DIR made with other packages is made again. The second form runs COMMAND
 # chrooted into DIR with /proc, /sys and /dev, and each host folder BIND at its own
-# path, mounted for the command's time; a trap unmounts them whatever happens.
+# path, mounted for the command's time, in a mount namespace of its own; a trap
+# unmounts them whatever happens, and a killed run's mounts end with its namespace.
 set -euo pipefail
 
 usage() {
@@ -19,6 +20,11 @@ usage() {
 
 if [ "${1:-}" = --run ]; then
   [ $# -ge 4 ] || usage
+  # In a mount namespace of its own, so that even a killed run leaves no mount
+  # behind on the host: the namespace ends with its last process.
+  if [ -z "${DEBIAN_ROOT_PRIVATE_MOUNTS:-}" ]; then
+    DEBIAN_ROOT_PRIVATE_MOUNTS=1 exec unshare --mount --propagation private "$0" "$@"
+  fi
   root=$(cd "$2" && pwd)
   shift 2
   binds=()
@@ -44,9 +50,16 @@ if [ "${1:-}" = --run ]; then
   mount_at /sys "$root/sys" --rbind
   mount_at /dev "$root/dev" --rbind
   for b in "${binds[@]}"; do mount_at "$b" "$root$b" --bind; done
-  # Not exec: the trap must run after the command.
+  # Not exec: the trap must run after the command. A termination signal goes on to
+  # the command, whose end ends this script.
+  chroot "$root" "$@" &
+  child=$!
+  trap 'kill -TERM "$child" 2>/dev/null || true' TERM INT
   status=0
-  chroot "$root" "$@" || status=$?
+  while :; do
+    wait "$child" && status=0 || status=$?
+    kill -0 "$child" 2>/dev/null || break
+  done
   exit "$status"
 fi
 

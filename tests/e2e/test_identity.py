@@ -181,7 +181,7 @@ def test_the_package_carries_the_applications_fields():
         with open(os.path.join(root, os.readlink(source).lstrip("/"))) as f:
             assert f.read() == ("deb [signed-by=/usr/share/keyrings/%s.gpg] "
                                 "http://127.0.0.1:8765/notes-desk stable main\n" % APP_ID)
-        origin = os.path.join(root, "etc/apt/apt.conf.d", "52%s-upgrades" % APP_ID)
+        origin = os.path.join(root, "etc/apt/apt.conf.d", "52%s-upgrades.conf" % APP_ID)
         with open(os.path.join(root, os.readlink(origin).lstrip("/"))) as f:
             assert '"origin=%s,archive=stable";' % APP_ID in f.read()
         keys = subprocess.run(["gpg", "--batch", "--show-keys", os.path.join(
