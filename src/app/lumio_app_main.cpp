@@ -3,6 +3,7 @@
 // has closed.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr,
                    "%s: %s is running already and does not answer; "
                    "not starting another on %s\n",
-                   argv[0], identity.name.c_str(), settings.cache_path.c_str());
+                   std::filesystem::path(argv[0]).filename().c_str(),
+                   identity.name.c_str(), settings.cache_path.c_str());
       return 1;
   }
   // From here on a signal quits in order; until here it simply ends the process.

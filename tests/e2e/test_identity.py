@@ -16,6 +16,7 @@ import pytest
 
 import desktop_bus as db
 import lumio_session as ls
+import test_tray as tt
 
 REPO = os.path.dirname(os.path.dirname(ls.HERE))
 IDENTITY_BUILD = os.environ.get("LUMIO_IDENTITY_BUILD") or os.path.join(
@@ -44,6 +45,12 @@ def bus(desktop):
 def notifications(desktop, bus):
     return db.Mock(desktop, bus, "notification_daemon", NOTIFICATIONS,
                    "/org/freedesktop/Notifications", {"capabilities": "body"})
+
+
+@pytest.fixture
+def watcher(desktop, bus):
+    return db.Mock(desktop, bus, os.path.join(db.HERE, "status_notifier_watcher.py"),
+                   tt.WATCHER, "/StatusNotifierWatcher")
 
 
 def png_size(path):
@@ -84,7 +91,7 @@ def test_the_staged_files_are_named_after_the_application():
 
 @built
 def test_the_application_shows_its_identity_and_lumio_runs_beside_it(
-        desktop, launch, bus, notifications):
+        desktop, launch, bus, notifications, watcher):
     notes = launch(stage=STAGE, rels=RELS)
     notes.wait_page_ready()
     assert notes.handshake().get("success") is not None
@@ -99,6 +106,8 @@ def test_the_application_shows_its_identity_and_lumio_runs_beside_it(
         notes.prefix, "share", "icons", "hicolor", "256x256", "apps", APP_ID + ".png")
     assert hints.get("desktop-entry") == APP_ID
 
+    tray = tt.TrayItem(bus, watcher)
+    assert tray.prop("Title") == "Notes Desk"
     wid = notes.main_window()
     assert '"notes-desk"' in wm_class(desktop, wid)
     # Moving the window saves its place, in the application's own settings.
