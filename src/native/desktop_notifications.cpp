@@ -25,11 +25,11 @@ QDBusMessage Call(const QString& method) {
   return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
 }
 
-// The icon installed beside the program (the window's icon) as a file URI, which
-// every server takes; the theme's name when the program runs without it.
-// The icon is named after the desktop file.
+// The icon installed beside the program (the window's icon, named after the desktop
+// file) as a file URI, which every server takes; the theme's name when the program
+// runs without it.
 QString ProgramIcon() {
-  const QString name = QGuiApplication::desktopFileName();
+  QString name = QGuiApplication::desktopFileName();
   const QString path =
       QDir::cleanPath(QCoreApplication::applicationDirPath() +
                       QStringLiteral("/../share/icons/hicolor/256x256/apps/") + name +
