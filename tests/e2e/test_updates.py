@@ -16,6 +16,7 @@ import os
 import shutil
 import subprocess
 import threading
+import zipfile
 
 import pytest
 
@@ -33,6 +34,8 @@ ROOT_PACKAGES = [
 # The updates.url of tests/e2e/identity_app/lumio.json.
 PORT = 8765
 PACKAGE = "notes-desk"
+RELEASE_PAGE = '<!DOCTYPE html><title>Notes Desk</title><p id="release">%s</p>'
+RELEASE_JS = "document.getElementById('release').textContent"
 
 
 def run(cmd, **kw):
@@ -99,8 +102,17 @@ def versions(tmp_path, keys):
     control = os.path.join(tree, "DEBIAN", "control")
     with open(control) as f:
         text = f.read()
+    pack = os.path.join(tree, "usr/share", PACKAGE, "lumio.pak")
+    with zipfile.ZipFile(pack) as z:
+        entries = {n: z.read(n) for n in z.namelist()}
     debs = {}
     for version in ("1.0.0-1", "1.0.1-1"):
+        # Each version's start page says which it is.
+        with zipfile.ZipFile(pack, "w") as z:
+            for name, data in entries.items():
+                if name == "index.html":
+                    data = RELEASE_PAGE % version
+                z.writestr(name, data)
         with open(control, "w") as f:
             f.write("".join(line if not line.startswith("Version:") else
                             "Version: %s\n" % version for line in text.splitlines(True)))
@@ -151,19 +163,28 @@ class InRoot(ls.Lumio):
         return os.path.join(SCRIPTS, "debian-root.sh")
 
 
-def runs_to_the_handshake(desktop, system, name):
+def start_to_the_handshake(desktop, system, name, release):
+    """The installed program, started and past its handshake, showing |release|."""
     app = InRoot(desktop, os.path.join(desktop.root, name), system)
+    app.start()
+    app.connect(timeout=60)
+    app.devtools.wait_js("document.readyState === 'complete' && "
+                         "typeof window.cefQuery === 'function'", 30,
+                         what="the installed application's page")
+    reply = app.query('{"command":"OrbitAppInitialized"}')
+    assert reply.get("success") is not None, (reply, app.log_tail())
+    assert app.devtools.evaluate(RELEASE_JS) == release
+    return app
+
+
+def runs_to_the_handshake(desktop, system, name, release):
+    app = None
     try:
-        app.start()
-        app.connect(timeout=60)
-        app.devtools.wait_js("document.readyState === 'complete' && "
-                             "typeof window.cefQuery === 'function'", 30,
-                             what="the installed application's page")
-        reply = app.query('{"command":"OrbitAppInitialized"}')
-        assert reply.get("success") is not None, (reply, app.log_tail())
+        app = start_to_the_handshake(desktop, system, name, release)
         assert app.terminate() == 0, app.log_tail()
     finally:
-        app.stop()
+        if app:
+            app.stop()
 
 
 def test_the_system_upgrades_from_the_signed_repository_and_refuses_a_tampered_one(
@@ -202,10 +223,32 @@ def test_the_system_upgrades_from_the_signed_repository_and_refuses_a_tampered_o
         f.write(b"\0" * 100)
     upgrade()
     assert installed_version(system) == "1.0.0-1"
-    runs_to_the_handshake(desktop, system, "stays")
+    runs_to_the_handshake(desktop, system, "stays", "1.0.0-1")
 
-    # The package as signed: upgraded without asking, and the new version runs.
-    publish(repo, keys, "repo@example.org", versions["1.0.1-1"])
-    upgraded = upgrade()
-    assert installed_version(system) == "1.0.1-1", upgraded.stdout + upgraded.stderr
-    runs_to_the_handshake(desktop, system, "upgraded")
+    # The package as signed: upgraded without asking while the old version runs,
+    # which keeps working on what it loaded; the new version runs from the next start.
+    running = start_to_the_handshake(desktop, system, "running", "1.0.0-1")
+    try:
+        publish(repo, keys, "repo@example.org", versions["1.0.1-1"])
+        upgraded = upgrade()
+        assert installed_version(system) == "1.0.1-1", upgraded.stdout + upgraded.stderr
+        assert running.alive(), running.log_tail()
+        running.devtools.evaluate("location.reload(), true")
+        running.devtools.wait_js("document.readyState === 'complete' && "
+                                 "typeof window.cefQuery === 'function' && "
+                                 "!!document.getElementById('release')", 30,
+                                 what="the running program's page reloaded")
+        assert running.devtools.evaluate(RELEASE_JS) == "1.0.0-1"
+        assert running.devtools.evaluate("""new Promise(resolve => {
+              const w = window.open('index.html', 'more', 'width=320,height=240');
+              const poll = setInterval(() => {
+                const p = w.document && w.document.getElementById('release');
+                if (p) { clearInterval(poll); resolve(p.textContent); }
+              }, 50);
+            })""") == "1.0.0-1"
+        reply = running.query('{"command":"OrbitAppGetInfo"}')
+        assert reply.get("success") is not None, reply
+        assert running.terminate() == 0, running.log_tail()
+    finally:
+        running.stop()
+    runs_to_the_handshake(desktop, system, "upgraded", "1.0.1-1")
