@@ -49,6 +49,11 @@ def base_root():
         pytest.skip("a Debian root needs root (mmdebstrap, chroot, mounts)")
     if not shutil.which("mmdebstrap"):
         pytest.skip("mmdebstrap is not installed")
+    with open("/etc/os-release") as f:
+        release = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+    if release.get("VERSION_ID", "").strip('"') != "12":
+        pytest.skip("the package is built for this system (%s), not for the Debian 12 root"
+                    % release.get("PRETTY_NAME", "?").strip('"'))
     if not os.path.exists(os.path.join(ti.STAGE, ti.RELS[0])):
         pytest.skip("the test application is not built: cmake --build build "
                     "--target lumio_identity_app")
@@ -56,6 +61,10 @@ def base_root():
                + ROOT_PACKAGES, timeout=3600)
     if made.returncode != 0:
         pytest.skip("no Debian 12 root could be made: " + made.stderr[-2000:])
+    entered = in_root(BASE_ROOT, "true")
+    if entered.returncode != 0:
+        pytest.skip("the Debian 12 root cannot be entered here (chroot, mounts): "
+                    + entered.stderr[-2000:])
     return BASE_ROOT
 
 
