@@ -2,7 +2,10 @@
 # make test: install the test tools too, build with the tests, run every test (unit and
 # end-to-end) through CTest.
 # make build TESTS=ON: the build that make test uses, without running the tests.
-# make package: the .deb of the installed layout, in the build folder.
+# make package: the .deb of the installed layout, in the build folder; refused when
+# its version was built before with other content.
+# make repo REPO=folder KEY=gpg-key-id: make package, then publish it into a signed
+# apt repository folder (scripts/publish-repo.sh).
 # make bench: build with the tests, then measure lumio-app against a bare Qt WebEngine
 # program (bench/run_bench.py, a few minutes) and write bench/RESULTS.md.
 # WEB_DIR=path/to/dist with any of them: pack that web application instead of web/.
@@ -19,7 +22,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 TESTS ?= OFF
 
-.PHONY: all deps build run test unit format-check tidy package bench soak asan clean
+.PHONY: all deps build run test unit format-check tidy package repo bench soak asan clean
 
 all: build
 
@@ -66,8 +69,19 @@ asan: deps
 bench: build
 	LUMIO_BUILD=$(abspath $(BUILD)) /usr/bin/python3 bench/run_bench.py $(BENCH_ARGS)
 
+# A version built before with other content is refused (scripts/deb-release.py keeps
+# what each version held in RELEASES).
+RELEASES ?= $(BUILD)/releases
 package: build
 	cd $(BUILD) && cpack -G DEB
+	scripts/deb-release.py $(RELEASES) $(BUILD)/*.deb
+
+# make repo REPO=folder KEY=key-id: make package, then publish its .deb into the
+# signed apt repository REPO (scripts/publish-repo.sh), signed with gpg's key KEY.
+repo: package
+	@[ -n "$(REPO)" ] && [ -n "$(KEY)" ] || { echo "make repo needs REPO=folder KEY=gpg-key-id" >&2; exit 2; }
+	scripts/publish-repo.sh --origin "$$(cat $(BUILD)/repo-origin)" --key "$(KEY)" $(REPO) \
+	  $$(ls -t $(BUILD)/*.deb | head -n 1)
 
 clean:
 	rm -rf $(BUILD) build-asan

@@ -9,6 +9,11 @@ file(GLOB_RECURSE files FOLLOW_SYMLINKS LIST_DIRECTORIES false RELATIVE "${SOURC
 list(SORT files)
 set(packed "")
 foreach(name IN LISTS files)
+  # The application's identity file stays out of the pack: it is for the build.
+  string(TOLOWER "${name}" lower_name)
+  if(lower_name STREQUAL "lumio.json")
+    continue()
+  endif()
   get_filename_component(real "${SOURCE}/${name}" REALPATH)
   file(RELATIVE_PATH inside "${root}" "${real}")
   if(inside MATCHES "^\\.\\.(/|$)" OR IS_ABSOLUTE "${inside}")

@@ -23,6 +23,9 @@ packages=(
   # make package: CPack's .deb finds the libraries' packages with file and
   # dpkg-shlibdeps (dpkg-dev, through build-essential).
   file
+  # An application's lumio.json: checked against its schema, its icon rendered, its
+  # repository's key read.
+  python3-jsonschema librsvg2-bin gpg
 )
 # Running them: the engine's helper process, a GL driver and a font; xdg-open, which
 # Qt runs to hand links to the desktop's default browser or mail program.
@@ -51,6 +54,9 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(desktop-file-utils)
   # Self-signed certificates for the https test servers.
   packages+=(openssl)
+  # The package test: lintian over the .deb. The update test: a Debian root made with
+  # mmdebstrap, a repository made with apt-ftparchive (apt-utils) and signed with gpg.
+  packages+=(lintian mmdebstrap apt-utils)
   # strace, which holds the program at a chosen system call in a test.
   packages+=(strace)
   # Node.js, which runs the tests of the injected scripts (tests/scripts/).

@@ -9,6 +9,7 @@
 
 #include <QMetaObject>
 
+#include "app/app_identity.h"
 #include "app/ob_app_delegate.h"
 #include "app/ob_application.h"
 #include "app/orbit_app.h"
@@ -26,20 +27,6 @@
 #include "resources/web_folder.h"
 #include "resources/zip_archive.h"
 
-namespace {
-
-// The pack lies in <prefix>/share/lumio beside <prefix>/bin/lumio-app.
-std::string PackPath() {
-  std::error_code error;
-  const std::filesystem::path exe =
-      std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error)
-    return {};
-  return (exe.parent_path() / ".." / "share" / "lumio" / "lumio.pak").lexically_normal();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   auto app = std::make_shared<OrbitApp>();
   const int exit_code = engine::ExecuteProcess(argc, argv, app);
@@ -51,8 +38,10 @@ int main(int argc, char** argv) {
   settings.log_disabled = true;
   settings.locale = OSGetPreferredLocale();
   settings.product_version = std::string("Lumio-Mac/") + protocol::kVersion;
-  settings.cache_path =
-      EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+  const AppIdentity& identity = BuiltAppIdentity();
+  settings.cache_path = EngineCachePath(
+      UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")), identity.folder);
+  settings.helper_path = InstalledHelperPath();
   // The user's own switches count from the start; the desktop is asked once the
   // application object can reach its bus.
   settings.web_accessibility =
@@ -77,7 +66,7 @@ int main(int argc, char** argv) {
   struct ApplicationEnd {
     ~ApplicationEnd() { engine::DestroyApplication(); }
   } application_end;
-  auto application = std::make_unique<OBApplication>();
+  auto application = std::make_unique<OBApplication>(identity);
   // Made once the engine may start; until then nothing asks for it (every request
   // comes through the message loop).
   std::unique_ptr<Shell> shell;
@@ -95,8 +84,8 @@ int main(int argc, char** argv) {
 
   // Before the engine starts: a second lumio-app must never touch the cache of
   // the first.
-  auto instance =
-      std::make_unique<SingleInstance>(QString::fromStdString(settings.cache_path));
+  auto instance = std::make_unique<SingleInstance>(
+      QString::fromStdString(settings.cache_path), identity);
   switch (instance->ClaimOrHandOver(
       [&shell] { return !shell || shell->IsQuitting(); },
       [&delegate] { delegate.applicationShouldHandleReopen(); })) {
@@ -106,16 +95,17 @@ int main(int argc, char** argv) {
       return 0;
     case SingleInstance::Claim::kUnreachable:
       std::fprintf(stderr,
-                   "lumio-app: Lumio is running already and does not answer; "
+                   "%s: %s is running already and does not answer; "
                    "not starting another on %s\n",
-                   settings.cache_path.c_str());
+                   std::filesystem::path(argv[0]).filename().c_str(),
+                   identity.name.c_str(), settings.cache_path.c_str());
       return 1;
   }
   // From here on a signal quits in order; until here it simply ends the process.
   CatchTerminationSignals();
 
   settings.web_accessibility = WebAccessibilityWanted();
-  shell = std::make_unique<Shell>();
+  shell = std::make_unique<Shell>(identity);
   app->SetContextInitializedCallback([&shell] { shell->OnContextInitialized(); });
   shell->StartEngine(settings, app);
 
@@ -134,7 +124,7 @@ int main(int argc, char** argv) {
     pack = folder;
   } else {
     auto archive = std::make_shared<ZipArchive>();
-    archive->LoadFile(PackPath());
+    archive->LoadFile(InstalledPackPath());
     pack = archive;
   }
   auto factory = std::make_shared<OrbitZipArchiveSchemeHandlerFactory>(pack);

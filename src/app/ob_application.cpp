@@ -3,17 +3,22 @@
 #include <QApplication>
 #include <QIcon>
 
-OBApplication::OBApplication() {
-  QCoreApplication::setOrganizationName(QStringLiteral("Lumio"));
-  QCoreApplication::setApplicationName(QStringLiteral("Lumio"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("lumio"));
+OBApplication::OBApplication(const AppIdentity& identity) {
+  // The settings' folder ($XDG_CONFIG_HOME/<folder>/<name>.conf) and the name that
+  // notifications and the tray icon show.
+  QCoreApplication::setOrganizationName(QString::fromStdString(identity.folder));
+  QCoreApplication::setApplicationName(QString::fromStdString(identity.name));
+  QCoreApplication::setApplicationVersion(QString::fromStdString(identity.version));
+  const QString desktop_id = QString::fromStdString(identity.desktop_id);
+  QGuiApplication::setDesktopFileName(desktop_id);
   // Hiding or closing the last window never ends the program; only the quit
   // sequence does.
   QGuiApplication::setQuitOnLastWindowClosed(false);
   // The icon installed beside the program, or the theme's.
   const QString icon = QCoreApplication::applicationDirPath() +
-                       QStringLiteral("/../share/icons/hicolor/256x256/apps/lumio.png");
-  QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumio"), QIcon(icon)));
+                       QStringLiteral("/../share/icons/hicolor/256x256/apps/") +
+                       desktop_id + QStringLiteral(".png");
+  QGuiApplication::setWindowIcon(QIcon::fromTheme(desktop_id, QIcon(icon)));
   QCoreApplication::instance()->installEventFilter(this);
 }
 

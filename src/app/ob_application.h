@@ -9,6 +9,8 @@
 
 #include <QObject>
 
+#include "native/app_identity.h"
+
 class OBApplication;
 
 // What the application object asks of its delegate (OBAppDelegate implements it).
@@ -21,8 +23,9 @@ class OBApplicationDelegate {
 class OBApplication : public QObject {
   Q_OBJECT
  public:
-  // Takes charge of the application object that exists by now.
-  OBApplication();
+  // Takes charge of the application object that exists by now, and names it after
+  // |identity|.
+  explicit OBApplication(const AppIdentity& identity);
 
   // The delegate is not owned. A request to terminate made before it is set waits
   // for it.

@@ -36,7 +36,7 @@ void Shell::EngineRun::Start(const engine::Settings& settings,
   engine::Initialize(settings, app);
 }
 
-Shell::Shell() = default;
+Shell::Shell(const AppIdentity& identity) : identity_(identity) {}
 
 Shell::~Shell() {
   // The message loop has returned: nothing more happens, and no command runs.
@@ -70,7 +70,8 @@ void Shell::OnContextInitialized() {
   services.window = std::make_shared<MainWindowService>(main_window_);
   services.app = std::make_shared<LifecycleAppService>(lifecycle_);
   services.tray = std::make_shared<DesktopTrayService>(*tray_);
-  services.os = std::make_shared<DesktopOsService>(opener_);
+  services.os = std::make_shared<DesktopOsService>(opener_, identity_);
+  services.app_version = identity_.version;
   services.popup = std::make_shared<PreparedPopupService>(popups_);
   services.page_events = &page_events_;
   RegisterBridgeCommands(commands_, services);

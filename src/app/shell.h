@@ -23,6 +23,7 @@
 #include "bridge/bridge_router.h"
 #include "engine/app.h"
 #include "engine/engine.h"
+#include "native/app_identity.h"
 #include "native/browser_operations.h"
 #include "native/main_window.h"
 #include "native/os_services.h"
@@ -32,7 +33,8 @@ class TrayIcon;
 
 class Shell : public AppShell {
  public:
-  Shell();
+  // |identity| names the program to the page and the desktop.
+  explicit Shell(const AppIdentity& identity);
   ~Shell() override;
   Shell(const Shell&) = delete;
   Shell& operator=(const Shell&) = delete;
@@ -90,6 +92,7 @@ class Shell : public AppShell {
 
   // In order of construction; each may refer to those above it. The engine's
   // client refers to those above engine_ from any browser, so they outlive it.
+  const AppIdentity identity_;
   Browsers browsers_;
   MainPageEventSink page_events_{browsers_};
   AppLifecycle lifecycle_{this};

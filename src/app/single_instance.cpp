@@ -16,13 +16,11 @@
 #include <QVariantMap>
 #include <algorithm>
 
+#include "app/app_identity.h"
+
 namespace {
 
-constexpr char kBusName[] = "org.lumio.Lumio";
-constexpr char kObjectPath[] = "/org/lumio/Lumio";
 constexpr char kInterface[] = "org.freedesktop.Application";
-constexpr char kQuittingError[] = "org.lumio.Lumio.Error.Quitting";
-constexpr char kSocketName[] = "lumio.socket";
 
 // How long a later start waits for the first to answer or to finish quitting: the
 // longest quit is the grace period, a page hanging in beforeunload and unload
@@ -50,7 +48,7 @@ QString SocketPath() {
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime))
     return {};
-  return runtime + QLatin1Char('/') + QLatin1String(kSocketName);
+  return runtime + QLatin1Char('/') + QString::fromStdString(InstanceSocketName());
 }
 
 // org.freedesktop.Application as far as a second start needs it: Activate only.
@@ -58,23 +56,33 @@ class ApplicationObject : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
  public:
-  ApplicationObject(std::function<bool()> on_reopen, QObject* parent)
-      : QObject(parent), on_reopen_(std::move(on_reopen)) {}
+  ApplicationObject(std::function<bool()> on_reopen,
+                    const AppIdentity& identity,
+                    QObject* parent)
+      : QObject(parent),
+        on_reopen_(std::move(on_reopen)),
+        quitting_error_(QString::fromStdString(identity.bus_name + ".Error.Quitting")),
+        quitting_message_(QString::fromStdString(identity.name + " is quitting")) {}
 
  public slots:
   Q_SCRIPTABLE void Activate(const QVariantMap& platform_data) {
     if (!on_reopen_())
-      sendErrorReply(QLatin1String(kQuittingError), QStringLiteral("Lumio is quitting"));
+      sendErrorReply(quitting_error_, quitting_message_);
   }
 
  private:
   std::function<bool()> on_reopen_;
+  const QString quitting_error_;
+  const QString quitting_message_;
 };
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& cache_path)
-    : lock_path_(QDir::cleanPath(cache_path) + QStringLiteral(".lock")),
+SingleInstance::SingleInstance(const QString& cache_path, const AppIdentity& identity)
+    : identity_(identity),
+      bus_name_(QString::fromStdString(identity.bus_name)),
+      object_path_(QString::fromStdString(identity.object_path)),
+      lock_path_(QDir::cleanPath(cache_path) + QStringLiteral(".lock")),
       socket_path_(SocketPath()),
       use_bus_(SessionBusAvailable() && QDBusConnection::sessionBus().isConnected()),
       reopens_(1, std::chrono::milliseconds(kReopenIntervalMs)) {}
@@ -82,8 +90,8 @@ SingleInstance::SingleInstance(const QString& cache_path)
 SingleInstance::~SingleInstance() {
   if (bus_name_owned_) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterService(QLatin1String(kBusName));
-    bus.unregisterObject(QLatin1String(kObjectPath));
+    bus.unregisterService(bus_name_);
+    bus.unregisterObject(object_path_);
   }
   if (server_)
     server_->close();  // removes the socket file
@@ -134,14 +142,13 @@ void SingleInstance::Listen() {
   }
   QDBusConnection bus = QDBusConnection::sessionBus();
   // The object first, so that a call made as soon as the name is ours finds it.
-  auto* object = new ApplicationObject([this] { return Reopen(); }, this);
-  if (!bus.registerObject(QLatin1String(kObjectPath), object,
-                          QDBusConnection::ExportScriptableSlots)) {
+  auto* object = new ApplicationObject([this] { return Reopen(); }, identity_, this);
+  if (!bus.registerObject(object_path_, object, QDBusConnection::ExportScriptableSlots)) {
     return;
   }
-  bus_name_owned_ = bus.registerService(QLatin1String(kBusName));
+  bus_name_owned_ = bus.registerService(bus_name_);
   if (!bus_name_owned_)
-    bus.unregisterObject(QLatin1String(kObjectPath));
+    bus.unregisterObject(object_path_);
 }
 
 void SingleInstance::ListenOnSocket() {
@@ -220,8 +227,7 @@ bool SingleInstance::AskToReopen(int timeout_ms) {
 
 bool SingleInstance::AskOverBus(int timeout_ms) {
   QDBusMessage call = QDBusMessage::createMethodCall(
-      QLatin1String(kBusName), QLatin1String(kObjectPath), QLatin1String(kInterface),
-      QStringLiteral("Activate"));
+      bus_name_, object_path_, QLatin1String(kInterface), QStringLiteral("Activate"));
   call << QVariantMap();
   const QDBusMessage reply =
       QDBusConnection::sessionBus().call(call, QDBus::Block, timeout_ms);

@@ -23,6 +23,7 @@
 #include <QString>
 #include <functional>
 
+#include "native/app_identity.h"
 #include "native/rate_limit.h"
 
 class QLocalServer;
@@ -39,7 +40,8 @@ class SingleInstance : public QObject {
     kUnreachable,
   };
 
-  explicit SingleInstance(const QString& cache_path);
+  // Named after |identity|: programs of other ids never meet.
+  SingleInstance(const QString& cache_path, const AppIdentity& identity);
   // Lets go of the name, the socket and, last, the lock: only once the engine has
   // shut down.
   ~SingleInstance() override;
@@ -64,6 +66,9 @@ class SingleInstance : public QObject {
   // A later start's request: false when quitting.
   bool Reopen();
 
+  const AppIdentity identity_;
+  const QString bus_name_;
+  const QString object_path_;
   const QString lock_path_;
   const QString socket_path_;  // empty without a runtime folder
   const bool use_bus_;

@@ -57,7 +57,10 @@ void AppGetInfo(const BridgeServices& s,
                 const Callback& callback) {
   rapidjson::Document reply(rapidjson::kObjectType);
   auto& allocator = reply.GetAllocator();
-  reply.AddMember("appVersion", rapidjson::StringRef(kAppVersion), allocator);
+  reply.AddMember(
+      "appVersion",
+      rapidjson::Value(s.app_version.c_str(), s.app_version.size(), allocator),
+      allocator);
   const std::string name = s.os->GetComputerName();
   reply.AddMember("computerName", rapidjson::Value(name.c_str(), name.size(), allocator),
                   allocator);

@@ -5,10 +5,6 @@
 
 #include "bridge/bridge_router.h"
 #include "bridge/bridge_services.h"
-#include "lumio_protocol.h"
-
-// The program's version as the page learns it.
-inline constexpr const char* kAppVersion = protocol::kVersion;
 
 // Fills |table|, in a fixed order, with commands that call |services|; the table
 // keeps them alive. Called once at start-up, after the main window exists. UI

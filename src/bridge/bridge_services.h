@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bridge/main_window_state.h"
+#include "lumio_protocol.h"
 
 class PageEventSink;
 
@@ -105,6 +106,8 @@ struct BridgeServices {
   std::shared_ptr<PopupService> popup;
   // Where the commands' own page events go; null drops them.
   PageEventSink* page_events = nullptr;
+  // The application's version, as OrbitAppGetInfo reports it.
+  std::string app_version = protocol::kVersion;
 };
 
 #endif  // SRC_BRIDGE_BRIDGE_SERVICES_H_

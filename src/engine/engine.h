@@ -37,6 +37,8 @@ struct Settings {
   // builds each page's accessibility tree only when this is on, at a cost in
   // memory and time for every page.
   bool web_accessibility = false;
+  // The program that the engine's other processes run; empty: the engine's own.
+  std::string helper_path;
 };
 
 // When |argv| names a secondary process ("--type=..."), runs it and returns its exit

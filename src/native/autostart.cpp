@@ -247,10 +247,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
 }
 
 // The first entry name that is free, or holds an entry that starts nothing.
-std::string NewEntryPath(const std::string& directory, const std::string& search_path) {
+std::string NewEntryPath(const std::string& directory,
+                         const std::string& search_path,
+                         const std::string& desktop_id) {
   for (int n = 1; n <= kMaxEntryNames; ++n) {
-    const std::string name =
-        n == 1 ? "lumio.desktop" : "lumio-" + std::to_string(n) + ".desktop";
+    const std::string name = n == 1 ? desktop_id + ".desktop"
+                                    : desktop_id + "-" + std::to_string(n) + ".desktop";
     std::string path = directory + "/" + name;
     std::error_code error;
     // A dangling link starts nothing either; renaming over it replaces the link.
@@ -331,16 +333,23 @@ std::string ExecProgram(const std::string& exec) {
   return program;
 }
 
-std::string AutostartEntryText(const std::string& program) {
+std::string AutostartEntryText(const std::string& program, const AppIdentity& identity) {
+  const std::string name = EscapeStringValue(identity.name);
   return std::string(kEntryGroup) +
          "\n"
          "Type=Application\n"
-         "Name=Lumio\n"
-         "Comment=Start Lumio when you log in\n"
+         "Name=" +
+         name +
+         "\n"
+         "Comment=Start " +
+         name +
+         " when you log in\n"
          "Exec=" +
          EscapeStringValue(QuoteExecArgument(program)) +
          "\n"
-         "Icon=lumio\n"
+         "Icon=" +
+         EscapeStringValue(identity.desktop_id) +
+         "\n"
          "Terminal=false\n";
 }
 
@@ -359,7 +368,8 @@ std::string FindLoginItem(const std::string& directory,
 
 bool RegisterLoginItem(const std::string& directory,
                        const std::string& program,
-                       const std::string& search_path) {
+                       const std::string& search_path,
+                       const AppIdentity& identity) {
   const std::string self = Canonical(program);
   if (self.empty() || directory.empty())
     return false;
@@ -379,8 +389,8 @@ bool RegisterLoginItem(const std::string& directory,
   fs::create_directories(directory, error);
   if (error)
     return false;
-  const std::string path = NewEntryPath(directory, search_path);
-  return !path.empty() && WriteFileAtomically(path, AutostartEntryText(self));
+  const std::string path = NewEntryPath(directory, search_path, identity.desktop_id);
+  return !path.empty() && WriteFileAtomically(path, AutostartEntryText(self, identity));
 }
 
 bool UnregisterLoginItem(const std::string& directory,

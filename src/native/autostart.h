@@ -15,6 +15,8 @@
 
 #include <string>
 
+#include "native/app_identity.h"
+
 // The folder below the user's configuration home ("" when that is unknown).
 std::string AutostartDirectory(const std::string& config_home);
 
@@ -31,10 +33,10 @@ DesktopEntry ParseDesktopEntry(const std::string& text);
 // "%"; "" when there is none or its quotes are not closed.
 std::string ExecProgram(const std::string& exec);
 
-// A complete desktop entry (desktop-file id "lumio") that starts |program| with no
-// arguments; Exec holds the path quoted, so spaces, quotes, "$", "%" and
-// backslashes in it survive.
-std::string AutostartEntryText(const std::string& program);
+// A complete desktop entry, named and with the icon of |identity|, that starts
+// |program| with no arguments; Exec holds the path quoted, so spaces, quotes, "$",
+// "%" and backslashes in it survive.
+std::string AutostartEntryText(const std::string& program, const AppIdentity& identity);
 
 // The path of the first entry that counts for |program|; "" when none does.
 std::string FindLoginItem(const std::string& directory,
@@ -43,14 +45,15 @@ std::string FindLoginItem(const std::string& directory,
 
 // Adds an entry for |program| unless one counts already, creating the folder when
 // needed. An entry for |program| that is only disabled is enabled where it is, the
-// rest of its text kept. Otherwise the new entry is "lumio.desktop", or
-// "lumio-2.desktop" and on when that name holds an entry that starts another
+// rest of its text kept. Otherwise the new entry is "<desktop id>.desktop", or
+// "<desktop id>-2.desktop" and on when that name holds an entry that starts another
 // program; an entry there that would start nothing (hidden, disabled, or naming a
 // program that is gone) is replaced. The file appears complete or not at all: it
 // is written beside, then renamed. False when nothing counts afterwards.
 bool RegisterLoginItem(const std::string& directory,
                        const std::string& program,
-                       const std::string& search_path);
+                       const std::string& search_path,
+                       const AppIdentity& identity);
 
 // Removes the first entry that counts for |program|. False when one counted and
 // could not be removed.

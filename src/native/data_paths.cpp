@@ -37,8 +37,8 @@ std::string UserConfigHome(const char* xdg_config_home, const char* home) {
   return BaseDirectory(xdg_config_home, home, "/.config");
 }
 
-std::string EngineCachePath(const std::string& data_home) {
+std::string EngineCachePath(const std::string& data_home, const std::string& folder) {
   if (data_home.empty())
     return {};
-  return WithoutTrailingSlashes(data_home) + "/Lumio/cache";
+  return WithoutTrailingSlashes(data_home) + "/" + folder + "/cache";
 }

@@ -13,7 +13,8 @@ std::string UserDataHome(const char* xdg_data_home, const char* home);
 // The same rules for $XDG_CONFIG_HOME, whose default is $HOME/.config.
 std::string UserConfigHome(const char* xdg_config_home, const char* home);
 
-// The engine's cache folder below |data_home|; "" when |data_home| is empty.
-std::string EngineCachePath(const std::string& data_home);
+// The engine's cache folder, in the program's |folder| below |data_home|; "" when
+// |data_home| is empty.
+std::string EngineCachePath(const std::string& data_home, const std::string& folder);
 
 #endif  // SRC_NATIVE_DATA_PATHS_H_

@@ -26,15 +26,18 @@ QDBusMessage Call(const QString& method) {
   return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
 }
 
-// The icon installed beside the program (the window's icon) as a file URI, which
-// every server takes; the theme's name when the program runs without it.
+// The icon installed beside the program (the window's icon, named after the desktop
+// file) as a file URI, which every server takes; the theme's name when the program
+// runs without it.
 QString ProgramIcon() {
+  QString name = QGuiApplication::desktopFileName();
   const QString path =
       QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                      QStringLiteral("/../share/icons/hicolor/256x256/apps/lumio.png"));
+                      QStringLiteral("/../share/icons/hicolor/256x256/apps/") + name +
+                      QStringLiteral(".png"));
   if (QFileInfo::exists(path))
     return QUrl::fromLocalFile(path).toString();
-  return QStringLiteral("lumio");
+  return name;
 }
 
 std::vector<std::string> ToStd(const QStringList& list) {

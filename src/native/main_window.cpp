@@ -75,7 +75,8 @@ std::shared_ptr<engine::Browser> MainWindow::Create(
   // other origins through the program (engine/qt/qt_program_request.h).
 
   auto* window = new BrowserWindow();
-  window->setWindowTitle(QStringLiteral("Lumio"));
+  // The program's name until the page sets a title.
+  window->setWindowTitle(QGuiApplication::applicationDisplayName());
   window->SetFrameAutosaveName(QString::fromLatin1(kFrameAutosaveName));
   window->setMinimumSize(kMainWindowMinContentWidth, kMainWindowMinContentHeight);
   // Without a saved place, the window is placed as if undecorated for now, so

@@ -82,8 +82,9 @@ bool OSIsStartupAppRegistered() {
   return !FindLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath()).empty();
 }
 
-bool OSRegisterStartupApp() {
-  return RegisterLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath());
+bool OSRegisterStartupApp(const AppIdentity& identity) {
+  return RegisterLoginItem(UserAutostartDirectory(), ThisProgram(), SearchPath(),
+                           identity);
 }
 
 bool OSUnregisterStartupApp() {

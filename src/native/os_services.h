@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "bridge/bridge_services.h"
+#include "native/app_identity.h"
 #include "native/rate_limit.h"
 
 // Engine text (UTF-8) as a Qt string: the one conversion wherever engine text
@@ -41,7 +42,7 @@ void OSStartIdleWatch();
 // Registering is false when no entry counts afterwards; unregistering is false when
 // one still does.
 bool OSIsStartupAppRegistered();
-bool OSRegisterStartupApp();
+bool OSRegisterStartupApp(const AppIdentity& identity);
 bool OSUnregisterStartupApp();
 
 // The host name up to its first dot; empty when there is none.
@@ -54,7 +55,8 @@ std::string OSGetPreferredLocale();
 // The page's OsService: opens addresses through |opener|, which must outlive it.
 class DesktopOsService : public OsService {
  public:
-  explicit DesktopOsService(ExternalOpener& opener) : opener_(opener) {
+  DesktopOsService(ExternalOpener& opener, const AppIdentity& identity)
+      : opener_(opener), identity_(identity) {
     OSStartIdleWatch();
   }
 
@@ -62,11 +64,12 @@ class DesktopOsService : public OsService {
   void OpenExternalBrowser(const std::string& url) override { opener_.Open(url); }
   int64_t GetUserIdleTime() override { return OSGetUserIdleTime(); }
   bool IsStartupAppRegistered() override { return OSIsStartupAppRegistered(); }
-  bool RegisterStartupApp() override { return OSRegisterStartupApp(); }
+  bool RegisterStartupApp() override { return OSRegisterStartupApp(identity_); }
   bool UnregisterStartupApp() override { return OSUnregisterStartupApp(); }
 
  private:
   ExternalOpener& opener_;
+  const AppIdentity identity_;
 };
 
 #endif  // SRC_NATIVE_OS_SERVICES_H_

@@ -192,6 +192,9 @@ std::shared_ptr<const std::string> WebFolder::GetFile(const std::string& name) c
   const std::optional<std::vector<std::string>> segments = Segments(name);
   if (!segments)
     return nullptr;
+  // The application's identity file is for the build, as the pack leaves it out.
+  if (segments->size() == 1 && engine::AsciiLower(segments->front()) == "lumio.json")
+    return nullptr;
   const Fd root(open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!root.valid())
     return nullptr;

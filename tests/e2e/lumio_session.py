@@ -421,12 +421,15 @@ class Lumio:
 
     pack: True for the test pack, None for no pack at all, bytes for a pack file
     with exactly that content. prefix: run the programs installed there as they
-    are (pack is then ignored) instead of copies of the stage.
+    are (pack is then ignored) instead of copies of the stage. stage and rels: a
+    staged tree of another application and its (program, helper, pack) paths in it.
     """
 
     def __init__(self, desktop, root, user=None, pack=True, args=(), lang="C.UTF-8",
-                 env=None, prefix=None):
+                 env=None, prefix=None, stage=None, rels=None):
         self.desktop = desktop
+        self.stage = stage or STAGE
+        self.app_rel, self.helper_rel, self.pack_rel = rels or (APP_REL, HELPER_REL, PACK_REL)
         self.root = root
         self.user = user or UserDirs(os.path.join(root, "user"))
         self.args = list(args)
@@ -441,16 +444,16 @@ class Lumio:
             self._install(pack)
 
     def _install(self, pack):
-        for rel in (APP_REL, HELPER_REL):
-            src = os.path.join(STAGE, rel)
+        for rel in (self.app_rel, self.helper_rel):
+            src = os.path.join(self.stage, rel)
             dst = os.path.join(self.prefix, rel)
             os.makedirs(os.path.dirname(dst), exist_ok=True)
             shutil.copy2(src, dst)
         # The program's icons, which the window, the tray icon and notifications use.
-        icons = os.path.join(STAGE, ICONS_REL)
+        icons = os.path.join(self.stage, ICONS_REL)
         if os.path.isdir(icons):
             shutil.copytree(icons, os.path.join(self.prefix, ICONS_REL))
-        pak = os.path.join(self.prefix, PACK_REL)
+        pak = os.path.join(self.prefix, self.pack_rel)
         if pack is True:
             build_pack(pak)
         elif isinstance(pack, (bytes, bytearray)):
@@ -460,7 +463,7 @@ class Lumio:
 
     @property
     def app_path(self):
-        return os.path.join(self.prefix, APP_REL)
+        return os.path.join(self.prefix, self.app_rel)
 
     @property
     def pid(self):

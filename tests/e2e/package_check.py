@@ -135,3 +135,98 @@ def test_the_installed_program_runs_to_the_handshake(deb, desktop):
         assert app.terminate() == 0, app.log_tail()
     finally:
         app.stop()
+
+
+def test_lintian_finds_no_errors(deb):
+    path, _ = deb
+    checked = subprocess.run(["lintian", "--fail-on", "none", path], capture_output=True,
+                             text=True, timeout=300)
+    errors = [line for line in checked.stdout.splitlines() if line.startswith("E:")]
+    assert not errors, checked.stdout
+    # What Debian's policy asks of every package, whatever lintian's version.
+    files = subprocess.run(["dpkg-deb", "-c", path], capture_output=True, text=True,
+                           check=True).stdout
+    for doc in ("copyright", "changelog.Debian.gz"):
+        assert " ./usr/share/doc/lumio/%s\n" % doc in files, doc
+
+
+def dpkg_root(root, *args):
+    """dpkg on a root of its own: the package's files, without the system's."""
+    return subprocess.run(["dpkg", "--root=" + root, "--force-depends",
+                           "--force-script-chrootless", "--log=/dev/null"] + list(args),
+                          capture_output=True, text=True, timeout=120)
+
+
+def files_below(root):
+    return sorted(os.path.relpath(os.path.join(d, n), root)
+                  for d, dirs, files in os.walk(root) for n in dirs + files)
+
+
+def test_removing_the_package_after_a_run_leaves_nothing(deb, desktop):
+    path, _ = deb
+    root = os.path.join(desktop.root, "system")
+    database = os.path.join(root, "var", "lib", "dpkg")
+    for folder in ("info", "updates"):
+        os.makedirs(os.path.join(database, folder))
+    for name in ("status", "available"):
+        open(os.path.join(database, name), "w").close()
+    installed = dpkg_root(root, "--install", path)
+    assert installed.returncode == 0, installed.stdout + installed.stderr
+    usr = os.path.join(root, "usr")
+    before = files_below(usr)
+    app = ls.Lumio(desktop, os.path.join(desktop.root, "run"), prefix=usr)
+    try:
+        app.start()
+        app.connect()
+        app.devtools.wait_js(
+            "document.getElementById('greeting').textContent === 'Hello, world!'", 30,
+            what="the installed default application's handshake")
+        assert app.terminate() == 0, app.log_tail()
+    finally:
+        app.stop()
+    # Running writes nothing below /usr, even where it could (as root).
+    assert files_below(usr) == before
+    for action in ("--remove", "--purge"):
+        removed = dpkg_root(root, action, "lumio")
+        # Nothing is left for purge (no configuration files): dpkg only says so.
+        assert removed.returncode == 0 and "not removed" not in removed.stderr, \
+            removed.stdout + removed.stderr
+        assert [n for n in files_below(root) if not n.startswith("var")] == []
+    listed = dpkg_root(root, "--status", "lumio")
+    assert listed.returncode != 0, listed.stdout
+
+
+def test_a_version_built_before_with_other_content_is_refused(tmp_path):
+    release = os.path.join(os.path.dirname(os.path.dirname(ls.HERE)), "scripts",
+                           "deb-release.py")
+    records = str(tmp_path / "records")
+
+    def build(version, text, stamp):
+        tree = tmp_path / ("tree-%s-%d" % (version, stamp))
+        (tree / "DEBIAN").mkdir(parents=True)
+        (tree / "usr" / "share").mkdir(parents=True)
+        (tree / "DEBIAN" / "control").write_text(
+            "Package: demo\nVersion: %s\nArchitecture: all\nMaintainer: A <a@example.org>\n"
+            "Description: demo\n" % version)
+        payload = tree / "usr" / "share" / "demo.txt"
+        payload.write_text(text)
+        os.utime(payload, (stamp, stamp))
+        deb = str(tmp_path / ("demo_%s.deb" % version))
+        subprocess.run(["dpkg-deb", "--build", "--root-owner-group", str(tree), deb],
+                       check=True, capture_output=True)
+        return deb
+
+    def check(deb):
+        return subprocess.run(["/usr/bin/python3", release, records, deb],
+                              capture_output=True, text=True)
+
+    assert check(build("1.0.0-1", "one", 1000)).returncode == 0
+    # The same files built again, at another time: the same package.
+    assert check(build("1.0.0-1", "one", 2000)).returncode == 0
+    changed = build("1.0.0-1", "two", 3000)
+    refused = check(changed)
+    assert refused.returncode == 1
+    assert "demo 1.0.0-1 was built before with other content" in refused.stderr
+    assert "raise the version" in refused.stderr
+    assert not os.path.exists(changed)
+    assert check(build("1.0.1-1", "two", 3000)).returncode == 0

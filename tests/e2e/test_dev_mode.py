@@ -39,6 +39,8 @@ def make_site(root):
     write(os.path.join(site, "style.css"), "#version { color: rgb(1, 2, 3); }")
     write(os.path.join(site, "js", "app.js"), "window.__script = 'one';")
     write(os.path.join(site, "data.json"), '{"from": "the folder"}')
+    # The application's identity file, which is for the build only.
+    write(os.path.join(site, "lumio.json"), '{"id": "org.example.Site"}')
     write(os.path.join(root, "outside", "secret.txt"), "secret")
     os.symlink(os.path.join(root, "outside", "secret.txt"), os.path.join(site, "leak.txt"))
     os.symlink(os.path.join(root, "outside"), os.path.join(site, "leakdir"))
@@ -107,7 +109,7 @@ def test_the_folder_follows_the_packs_rules_and_keeps_its_files_to_itself(launch
     secret = os.path.join(desktop.root, "outside", "secret.txt")
     refused = ["leak.txt", "leakdir/secret.txt", "/" + secret.lstrip("/"),
                "%2e%2e/outside/secret.txt", "js/..%2f..%2foutside%2fsecret.txt",
-               "js/", "js", "missing.txt"]
+               "js/", "js", "missing.txt", "lumio.json", "Lumio.JSON?x=1"]
     served = {path: xhr(app, path) for path in refused}
     assert all(answer == "failed" for answer in served.values()), served
     assert app.devtools.evaluate(

@@ -17,6 +17,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const AppIdentity kLumio{"Lumio", "0.2.5",           "lumio",
+                         "Lumio", "org.lumio.Lumio", "/org/lumio/Lumio"};
+const AppIdentity kNotes{"Notes Desk",
+                         "1.0.0",
+                         "org.example.NotesDesk",
+                         "org.example.NotesDesk",
+                         "org.example.NotesDesk",
+                         "/org/example/NotesDesk"};
+
 class AutostartTest : public ::testing::Test {
  protected:
   AutostartTest() : autostart_(dir_.File("config/autostart")) {}
@@ -63,18 +72,19 @@ TEST_F(AutostartTest, RegisterWritesOneEntryAndNeverADuplicate) {
   const std::string app = MakeProgram("prefix/bin/lumio-app");
   EXPECT_EQ("", Find(app));
   // The folder does not exist yet.
-  ASSERT_TRUE(RegisterLoginItem(autostart_, app, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, app, "", kLumio));
   EXPECT_EQ(std::vector<std::string>{"lumio.desktop"}, Names());
-  EXPECT_EQ(AutostartEntryText(app), ReadWholeFile(autostart_ + "/lumio.desktop"));
+  EXPECT_EQ(AutostartEntryText(app, kLumio),
+            ReadWholeFile(autostart_ + "/lumio.desktop"));
   EXPECT_EQ(autostart_ + "/lumio.desktop", Find(app));
 
-  ASSERT_TRUE(RegisterLoginItem(autostart_, app, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, app, "", kLumio));
   EXPECT_EQ(std::vector<std::string>{"lumio.desktop"}, Names());
 
   // An entry that the user wrote counts as well: no second one next to it.
   ASSERT_TRUE(UnregisterLoginItem(autostart_, app, ""));
   WriteEntry("mine.desktop", Entry(app + " --quiet"));
-  ASSERT_TRUE(RegisterLoginItem(autostart_, app, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, app, "", kLumio));
   EXPECT_EQ(std::vector<std::string>{"mine.desktop"}, Names());
 }
 
@@ -95,8 +105,8 @@ TEST_F(AutostartTest, RegisterFailsWhereTheFolderCannotBeMade) {
   // A plain file where the folder, or a folder above it, should be.
   fs::create_directories(fs::path(autostart_).parent_path());
   WriteWholeFile(autostart_, "not a folder\n");
-  EXPECT_FALSE(RegisterLoginItem(autostart_, app, ""));
-  EXPECT_FALSE(RegisterLoginItem(autostart_ + "/below", app, ""));
+  EXPECT_FALSE(RegisterLoginItem(autostart_, app, "", kLumio));
+  EXPECT_FALSE(RegisterLoginItem(autostart_ + "/below", app, "", kLumio));
   EXPECT_EQ("not a folder\n", ReadWholeFile(autostart_));
   EXPECT_EQ("", Find(app));
   // Nothing counts there, so there is nothing to remove.
@@ -116,29 +126,29 @@ TEST_F(AutostartTest, UnregisterRemovesTheFirstMatchOnly) {
 
 TEST_F(AutostartTest, EntryOfAMovedOrDeletedCopyDoesNotCount) {
   const std::string old_app = MakeProgram("old/lumio-app");
-  ASSERT_TRUE(RegisterLoginItem(autostart_, old_app, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, old_app, "", kLumio));
   fs::rename(dir_.File("old"), dir_.File("new"));
   const std::string moved = fs::canonical(dir_.File("new/lumio-app")).string();
   EXPECT_EQ("", Find(moved));
   EXPECT_EQ("", Find(old_app));
 
   // Registering the moved copy replaces the entry that starts nothing any more.
-  ASSERT_TRUE(RegisterLoginItem(autostart_, moved, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, moved, "", kLumio));
   EXPECT_EQ(std::vector<std::string>{"lumio.desktop"}, Names());
   EXPECT_EQ(autostart_ + "/lumio.desktop", Find(moved));
 
   fs::remove(moved);
   EXPECT_EQ("", Find(moved));
-  EXPECT_FALSE(RegisterLoginItem(autostart_, moved, ""));
+  EXPECT_FALSE(RegisterLoginItem(autostart_, moved, "", kLumio));
 }
 
 TEST_F(AutostartTest, EntryOfAnotherLiveCopyDoesNotCountAndStays) {
   const std::string first = MakeProgram("first/lumio-app");
   const std::string second = MakeProgram("second/lumio-app");
-  ASSERT_TRUE(RegisterLoginItem(autostart_, first, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, first, "", kLumio));
   EXPECT_EQ("", Find(second));
 
-  ASSERT_TRUE(RegisterLoginItem(autostart_, second, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, second, "", kLumio));
   EXPECT_EQ((std::vector<std::string>{"lumio-2.desktop", "lumio.desktop"}), Names());
   EXPECT_EQ(autostart_ + "/lumio.desktop", Find(first));
   EXPECT_EQ(autostart_ + "/lumio-2.desktop", Find(second));
@@ -158,9 +168,10 @@ TEST_F(AutostartTest, HiddenEntryDoesNotCount) {
 
   // Registering replaces the hidden entry rather than adding one beside it.
   WriteEntry("lumio.desktop", Entry(app, "Hidden=true\n"));
-  ASSERT_TRUE(RegisterLoginItem(autostart_, app, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, app, "", kLumio));
   EXPECT_EQ(std::vector<std::string>{"lumio.desktop"}, Names());
-  EXPECT_EQ(AutostartEntryText(app), ReadWholeFile(autostart_ + "/lumio.desktop"));
+  EXPECT_EQ(AutostartEntryText(app, kLumio),
+            ReadWholeFile(autostart_ + "/lumio.desktop"));
 }
 
 TEST_F(AutostartTest, DisabledEntryDoesNotCountAndRegisterEnablesIt) {
@@ -179,7 +190,7 @@ TEST_F(AutostartTest, DisabledEntryDoesNotCountAndRegisterEnablesIt) {
   const std::string mine =
       Entry(app + " --quiet", "X-GNOME-Autostart-enabled=false\r\nComment=mine\n");
   WriteEntry("mine.desktop", mine);
-  ASSERT_TRUE(RegisterLoginItem(autostart_, app, ""));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, app, "", kLumio));
   EXPECT_EQ(std::vector<std::string>{"mine.desktop"}, Names());
   EXPECT_EQ(Entry(app + " --quiet", "X-GNOME-Autostart-enabled=true\r\nComment=mine\n"),
             ReadWholeFile(autostart_ + "/mine.desktop"));
@@ -231,7 +242,7 @@ TEST_F(AutostartTest, PathsWithSpecialCharactersSurviveTheExecQuoting) {
         "new\nline"}) {
     SCOPED_TRACE(name);
     const std::string app = MakeProgram(name + "/lumio-app");
-    ASSERT_TRUE(RegisterLoginItem(autostart_, app, ""));
+    ASSERT_TRUE(RegisterLoginItem(autostart_, app, "", kLumio));
     EXPECT_EQ(autostart_ + "/lumio.desktop", Find(app));
     ASSERT_TRUE(UnregisterLoginItem(autostart_, app, ""));
     EXPECT_EQ(std::vector<std::string>{}, Names());
@@ -259,6 +270,21 @@ TEST(AutostartExecTest, StringEscapesComeOffBeforeTheQuoting) {
   EXPECT_EQ("/a\\b c", ExecProgram(entry.exec));
 }
 
+TEST_F(AutostartTest, AnotherApplicationHasEntriesOfItsOwnName) {
+  const std::string lumio = MakeProgram("a/bin/lumio-app");
+  const std::string notes = MakeProgram("b/bin/notes-desk");
+  ASSERT_TRUE(RegisterLoginItem(autostart_, lumio, "", kLumio));
+  ASSERT_TRUE(RegisterLoginItem(autostart_, notes, "", kNotes));
+  EXPECT_EQ((std::vector<std::string>{"lumio.desktop", "org.example.NotesDesk.desktop"}),
+            Names());
+  const std::string entry = ReadWholeFile(autostart_ + "/org.example.NotesDesk.desktop");
+  EXPECT_NE(std::string::npos, entry.find("\nName=Notes Desk\n"));
+  EXPECT_NE(std::string::npos, entry.find("\nIcon=org.example.NotesDesk\n"));
+  EXPECT_EQ(autostart_ + "/org.example.NotesDesk.desktop", Find(notes));
+  ASSERT_TRUE(UnregisterLoginItem(autostart_, notes, ""));
+  EXPECT_EQ(std::vector<std::string>{"lumio.desktop"}, Names());
+}
+
 TEST(AutostartEntryTest, EntryIsADesktopEntryThatStartsTheProgram) {
   EXPECT_EQ(
       "[Desktop Entry]\n"
@@ -268,10 +294,11 @@ TEST(AutostartEntryTest, EntryIsADesktopEntryThatStartsTheProgram) {
       "Exec=\"/opt/Lumio 2/bin/lumio-app\"\n"
       "Icon=lumio\n"
       "Terminal=false\n",
-      AutostartEntryText("/opt/Lumio 2/bin/lumio-app"));
+      AutostartEntryText("/opt/Lumio 2/bin/lumio-app", kLumio));
   // Quoting first ("\\" "\$" "%%"), then the string escape doubles each backslash.
-  EXPECT_NE(std::string::npos,
-            AutostartEntryText("/x/\\y$z%").find("\nExec=\"/x/\\\\\\\\y\\\\$z%%\"\n"));
+  EXPECT_NE(
+      std::string::npos,
+      AutostartEntryText("/x/\\y$z%", kLumio).find("\nExec=\"/x/\\\\\\\\y\\\\$z%%\"\n"));
 }
 
 TEST(AutostartDirectoryTest, BelowTheConfigHome) {

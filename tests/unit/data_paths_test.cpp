@@ -32,10 +32,11 @@ TEST(DataPathsTest, ConfigHomeFollowsTheSameRules) {
 }
 
 TEST(DataPathsTest, CacheIsBelowTheDataHome) {
-  EXPECT_EQ("/home/u/.local/share/Lumio/cache", EngineCachePath("/home/u/.local/share"));
-  EXPECT_EQ("/data/Lumio/cache", EngineCachePath("/data/"));
-  EXPECT_EQ("/Lumio/cache", EngineCachePath("/"));
-  EXPECT_EQ("", EngineCachePath(""));
+  EXPECT_EQ("/home/u/.local/share/Lumio/cache",
+            EngineCachePath("/home/u/.local/share", "Lumio"));
+  EXPECT_EQ("/data/Lumio/cache", EngineCachePath("/data/", "Lumio"));
+  EXPECT_EQ("/Lumio/cache", EngineCachePath("/", "Lumio"));
+  EXPECT_EQ("", EngineCachePath("", "Lumio"));
 }
 
 }  // namespace

@@ -47,12 +47,6 @@ class QtSchemeRegistrar : public SchemeRegistrar {
   }
 };
 
-std::string ExecutableDir() {
-  std::error_code error;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : exe.parent_path().string();
-}
-
 // The program's application object and the arguments it reads for its whole
 // life. Qt allows one application object per process and reaches it through
 // qApp, so it is process-wide here too.
@@ -153,9 +147,11 @@ bool CreateApplication(int argc,
     app->OnRegisterCustomSchemes(registrar);
 
   // Secondary processes run our own helper program, installed beside us.
-  const std::string helper = ExecutableDir() + "/../libexec/lumio/lumio-helper";
-  if (std::filesystem::exists(helper))
-    setenv("QTWEBENGINEPROCESS_PATH", std::filesystem::canonical(helper).c_str(), 1);
+  std::error_code error;
+  const std::filesystem::path helper =
+      std::filesystem::canonical(settings.helper_path, error);
+  if (!settings.helper_path.empty() && !error)
+    setenv("QTWEBENGINEPROCESS_PATH", helper.c_str(), 1);
 
   if (settings.log_disabled) {
     // Qt WebEngine's own start-up report and the pages' console messages.
