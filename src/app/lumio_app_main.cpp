@@ -15,6 +15,7 @@
 #include "app/shell.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "app/web_folder_watcher.h"
 #include "engine/engine.h"
 #include "lumio_protocol.h"
 #include "native/data_paths.h"
@@ -50,6 +51,12 @@ int main(int argc, char** argv) {
   settings.product_version = std::string("Lumio-Mac/") + protocol::kVersion;
   settings.cache_path =
       EngineCachePath(UserDataHome(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+  // LUMIO_WEB_DIR names a folder to serve instead of the pack, read afresh on
+  // every request: development mode.
+  const char* web_dir = std::getenv("LUMIO_WEB_DIR");
+  if (web_dir && !*web_dir)
+    web_dir = nullptr;
+  settings.development = web_dir != nullptr;
 
   engine::CreateApplication(argc, argv, settings, app);
   // Whatever way main returns, the application object goes last, while Qt is
@@ -99,17 +106,25 @@ int main(int argc, char** argv) {
   shell->StartEngine(settings, app);
 
   // A missing or broken pack leaves the archive empty: the program runs on, and
-  // every page of the pack is "not found". LUMIO_WEB_DIR names a folder to serve
-  // instead, read afresh on every request (development mode).
+  // every page of the pack is "not found".
   std::shared_ptr<const PackSource> pack;
-  const char* web_dir = std::getenv("LUMIO_WEB_DIR");
-  if (web_dir && *web_dir) {
+  // Reloads every window, bypassing the caches, once an edit of the folder is done;
+  // LUMIO_LIVE_RELOAD=0 leaves reloading to the developer.
+  std::unique_ptr<WebFolderWatcher> live_reload;
+  const char* live_reload_setting = std::getenv("LUMIO_LIVE_RELOAD");
+  const bool live_reload_wanted =
+      !live_reload_setting || std::string(live_reload_setting) != "0";
+  if (web_dir) {
     auto folder = std::make_shared<WebFolder>(web_dir);
-    if (folder->root().empty())
+    if (folder->root().empty()) {
       std::fprintf(stderr, "lumio: LUMIO_WEB_DIR=%s is not a folder\n", web_dir);
-    else
+    } else {
       std::fprintf(stderr, "lumio: serving app://lumio/ from %s\n",
                    folder->root().c_str());
+      if (live_reload_wanted)
+        live_reload = std::make_unique<WebFolderWatcher>(
+            QString::fromStdString(folder->root()), [] { engine::ReloadAllBrowsers(); });
+    }
     pack = folder;
   } else {
     auto archive = std::make_shared<ZipArchive>();
@@ -130,6 +145,7 @@ int main(int argc, char** argv) {
 
   engine::RunMessageLoop();
 
+  live_reload.reset();
   // The native services, the tray icon among them, go while the application object
   // still exists; the Shell's destruction is the shutdown, in its order.
   shell.reset();

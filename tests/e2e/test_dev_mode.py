@@ -120,3 +120,133 @@ def test_a_folder_that_is_not_there_serves_nothing(launch, desktop):
     ls.wait_for(lambda: "is not a folder" in app.log_tail(), 20, what="the warning")
     # Not even the pack: a developer who asked for a folder sees that it is wrong.
     assert app.devtools.evaluate("(%s)('app://lumio/index.html')" % XHR_FN) == "failed"
+
+
+# A page that shows its window and counts its loads, as a developer's app would.
+LIVE_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>live</title></head>
+<body><script>
+sessionStorage.loads = (Number(sessionStorage.loads) || 0) + 1;
+window.__loads = Number(sessionStorage.loads);
+window.cefQuery({request: JSON.stringify({command: 'OrbitAppInitialized'}),
+                 onSuccess: function () {}, onFailure: function () {}});
+</script>
+<script src="js/app.js"></script><script src="late/extra.js"></script></body></html>
+"""
+
+
+def make_live_site(root):
+    site = os.path.join(root, "live")
+    write(os.path.join(site, "index.html"), LIVE_PAGE)
+    write(os.path.join(site, "js", "app.js"), "window.__script = 'one';")
+    return site
+
+
+def live_state(app):
+    try:
+        return app.devtools.evaluate(
+            "document.readyState === 'complete' && [window.__loads, window.__script, "
+            "window.__extra || null]")
+    except ls.JSError:
+        return None
+
+
+def loads(app):
+    """How many times the page has loaded; 0 while it loads."""
+    return (live_state(app) or [0])[0]
+
+
+def wait_live(app, script, extra=None):
+    """Waits for the page to show |script| and |extra|; returns its load count."""
+    def probe():
+        state = live_state(app)
+        return state and state[1:] == [script, extra] and state[0]
+    return ls.wait_for(probe, 20, what=lambda: "script %r, extra %r (have %r)"
+                       % (script, extra, live_state(app)))
+
+
+def focus_main_window(app, desktop):
+    wid = app.main_window()
+    desktop.activate_window(wid)
+    ls.wait_for(lambda: desktop.active_window() == wid, 10, what="the main window focused")
+    return wid
+
+
+def press(desktop, key):
+    desktop.x(["xdotool", "key", "--clearmodifiers", key])
+
+
+def test_developer_keys_reload_past_every_cache_and_open_the_devtools(launch, desktop):
+    site = make_live_site(desktop.root)
+    app = launch(pack=None, env={"LUMIO_WEB_DIR": site, "LUMIO_LIVE_RELOAD": "0"})
+    app.connect()
+    wait_live(app, "one")
+    focus_main_window(app, desktop)
+
+    for number, key in enumerate(["F5", "ctrl+r", "ctrl+shift+r", "shift+F5"]):
+        version = "key %d" % number
+        write(os.path.join(site, "js", "app.js"), "window.__script = %r;" % version)
+        press(desktop, key)
+        wait_live(app, version)
+    # The page's own reload shows the edit too: nothing of the folder's is kept.
+    write(os.path.join(site, "js", "app.js"), "window.__script = 'plain';")
+    app.devtools.evaluate("location.reload(), true")
+    wait_live(app, "plain")
+    # And so does another document that loads the same script.
+    write(os.path.join(site, "js", "app.js"), "window.__script = 'visit';")
+    app.devtools.evaluate("location.href = 'index.html?again', true")
+    wait_live(app, "visit")
+
+    assert not desktop.window_by_name("^DevTools")
+    press(desktop, "F12")
+    ls.wait_for(lambda: desktop.window_by_name("^DevTools"), 20, what="a DevTools window")
+
+
+def test_a_shipped_app_leaves_the_developer_keys_to_the_page(shown_app, desktop):
+    app = shown_app
+    app.devtools.evaluate(
+        "window.__stay = true; window.__seen = [];"
+        "addEventListener('keydown', e => __seen.push((e.ctrlKey ? 'ctrl+' : '') +"
+        " (e.shiftKey ? 'shift+' : '') + e.key)); true")
+    focus_main_window(app, desktop)
+    keys = ["F5", "ctrl+r", "ctrl+shift+r", "shift+F5", "F12", "ctrl+shift+i"]
+    for key in keys:
+        press(desktop, key)
+    expected = ["F5", "ctrl+r", "ctrl+shift+R", "shift+F5", "F12", "ctrl+shift+I"]
+    ls.wait_for(lambda: app.devtools.evaluate("__seen.filter(k => !/^(Control|Shift)$/"
+                                              ".test(k.split('+').pop()))") == expected,
+                10, what=lambda: "every key at the page (seen %r)"
+                % app.devtools.evaluate("__seen"))
+    assert app.devtools.evaluate("window.__stay") is True
+    assert not desktop.window_by_name("^DevTools")
+
+
+def test_saving_a_file_reloads_the_page_once_per_burst(launch, desktop):
+    site = make_live_site(desktop.root)
+    app = launch(pack=None, env={"LUMIO_WEB_DIR": site})
+    app.connect()
+    wait_live(app, "one")
+
+    # Written in place.
+    write(os.path.join(site, "js", "app.js"), "window.__script = 'two';")
+    count = wait_live(app, "two")
+
+    # A folder made after the start is watched too: first the folder alone, then
+    # a file in it, written beside and renamed over as editors save.
+    os.makedirs(os.path.join(site, "late"))
+    ls.wait_for(lambda: loads(app) > count, 20, what="a reload for the new folder")
+    wait_live(app, "two")
+    write(os.path.join(site, "late", "extra.js.tmp"), "window.__extra = 'late';")
+    os.rename(os.path.join(site, "late", "extra.js.tmp"),
+              os.path.join(site, "late", "extra.js"))
+    wait_live(app, "two", "late")
+
+    # A bundler's rebuild: many files at once give one reload.
+    said = app.log_tail(1000).count("changed; reloading")
+    for i in range(30):
+        write(os.path.join(site, "js", "chunk%d.js" % i), "// %d" % i)
+    write(os.path.join(site, "js", "app.js"), "window.__script = 'three';")
+    count = wait_live(app, "three", "late")
+    ls.holds_for(lambda: loads(app) == count, 1,
+                 what="one reload for the burst (%d loads)" % count)
+    assert app.log_tail(1000).count("changed; reloading") == said + 1

@@ -11,6 +11,7 @@
 
 #include "engine/message_router.h"
 #include "engine/qt/qt_bridge_object.h"
+#include "engine/qt/qt_development.h"
 #include "engine/qt/qt_engine_context.h"
 #include "engine/qt/qt_page.h"
 #include "engine/qt/qt_page_signals.h"
@@ -109,6 +110,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   browser->view_->setPage(browser->page_);
   browser->page_->setUrlRequestInterceptor(
       new QtRequestInterceptor(browser, browser->page_));
+  if (context->development())
+    browser->page_->SetDevelopment(new QtDevelopment(browser->view_));
 
   // Universal access for local content: the program's own pages may call any
   // server. Web security as a whole is a start-up switch (engine.h).

@@ -42,6 +42,13 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     return;
   }
   auto* buffer = new SharedBuffer(handler->shared_data(), job);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+  // Keeps the engine's memory cache from serving an old copy on a plain reload or a
+  // new visit; before Qt 6.6 an answer carries no headers, and every reload in
+  // development mode bypasses the caches instead (QtDevelopment).
+  if (no_store_)
+    job->setAdditionalResponseHeaders({{"Cache-Control", "no-store"}});
+#endif
   job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);
 }
 

@@ -14,8 +14,11 @@ namespace engine {
 class QtSchemeHandler : public QWebEngineUrlSchemeHandler {
   Q_OBJECT
  public:
-  explicit QtSchemeHandler(std::string scheme_name, QObject* parent = nullptr)
-      : QWebEngineUrlSchemeHandler(parent), scheme_name_(std::move(scheme_name)) {}
+  // |no_store|: answers tell the engine to keep no copy (development mode).
+  QtSchemeHandler(std::string scheme_name, bool no_store, QObject* parent = nullptr)
+      : QWebEngineUrlSchemeHandler(parent),
+        scheme_name_(std::move(scheme_name)),
+        no_store_(no_store) {}
 
   void SetFactory(const std::string& domain,
                   std::shared_ptr<SchemeHandlerFactory> factory) {
@@ -28,6 +31,7 @@ class QtSchemeHandler : public QWebEngineUrlSchemeHandler {
 
  private:
   std::string scheme_name_;
+  bool no_store_;
   std::map<std::string, std::shared_ptr<SchemeHandlerFactory>> factories_;
 };
 
