@@ -88,6 +88,10 @@ class Shell : public AppShell {
   void RemoveDeliveredNotifications() override;
   void PostDelayedTask(std::function<void()> task, int64_t delay_ms) override;
 
+  // Says on standard error, once, that the page has not finished its handshake,
+  // with its address and its last script error.
+  void ReportMissingHandshake();
+
   // In order of construction; each may refer to those above it. The engine's
   // client refers to those above engine_ from any browser, so they outlive it.
   Browsers browsers_;
@@ -100,6 +104,10 @@ class Shell : public AppShell {
   EngineRun engine_;
   BrowsersClose close_browsers_{browsers_};
   std::unique_ptr<TrayIcon> tray_;
+  // Whether the page has sent OrbitAppInitialized.
+  bool initialized_ = false;
+  // Tasks posted for this Shell run only while it exists.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 #endif  // SRC_APP_SHELL_H_

@@ -3,6 +3,8 @@
 import json
 import os
 
+import pytest
+
 import lumio_session as ls
 
 PAGE = """<!DOCTYPE html>
@@ -250,3 +252,48 @@ def test_saving_a_file_reloads_the_page_once_per_burst(launch, desktop):
     ls.holds_for(lambda: loads(app) == count, 1,
                  what="one reload for the burst (%d loads)" % count)
     assert app.log_tail(1000).count("changed; reloading") == said + 1
+
+
+FAILING_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>failing</title>
+<script type="module" src="main.mjs"></script>
+<script src="boom.js"></script></head><body></body></html>
+"""
+
+
+def make_failing_site(root):
+    """A page that fails before its handshake: a module that imports a missing one,
+    and a script that throws."""
+    site = os.path.join(root, "failing")
+    write(os.path.join(site, "index.html"), FAILING_PAGE)
+    write(os.path.join(site, "main.mjs"), "import {x} from './missing.mjs';\nconsole.log(x);\n")
+    write(os.path.join(site, "boom.js"), "// starts\nthrow new TypeError('early failure');\n")
+    return site
+
+
+@pytest.mark.parametrize("mode", ["folder", "pack"])
+def test_a_page_that_fails_before_its_handshake_is_reported(launch, desktop, tmp_path, mode):
+    site = make_failing_site(desktop.root)
+    if mode == "pack":
+        with open(ls.build_pack(str(tmp_path / "failing.pak"), source_dir=site), "rb") as f:
+            app = launch(pack=f.read())
+    else:
+        app = launch(pack=None, env={"LUMIO_WEB_DIR": site})
+    app.connect()
+    error = "Uncaught TypeError: early failure (app://lumio/boom.js:2)"
+    if mode == "folder":
+        # At once, with the page's address.
+        ls.wait_for(lambda: "lumio: app://lumio/index.html: " + error in app.log_tail(), 10,
+                    what=lambda: "the script error on standard error:\n" + app.log_tail())
+        # The module tells the page only that it failed; its missing import is named.
+        ls.wait_for(lambda: "lumio: app://lumio/missing.mjs not found" in app.log_tail(), 10,
+                    what=lambda: "the module's failure on standard error:\n" + app.log_tail())
+    missing = "app://lumio/index.html has not sent OrbitAppInitialized within 10 s"
+    line = ls.wait_for(
+        lambda: next((l for l in app.log_tail(100).splitlines() if missing in l), None), 30,
+        what=lambda: "the missing handshake on standard error:\n" + app.log_tail())
+    assert line.endswith("; last script error: " + error), line
+    assert app.log_tail(100).count(missing) == 1
+    if mode == "pack":
+        # A shipped app keeps its page's console to itself.
+        assert "early failure" not in app.log_tail(100).replace(line, "")

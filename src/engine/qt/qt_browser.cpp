@@ -131,6 +131,10 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   return browser;
 }
 
+std::string QtBrowser::GetLastScriptError() const {
+  return page_ ? page_->last_script_error() : std::string();
+}
+
 bool QtBrowser::OnPendingPopupRequest(const QUrl& initiator, bool is_main_frame) {
   return !pending_popup_ || pending_popup_->OnRequest(initiator, is_main_frame);
 }

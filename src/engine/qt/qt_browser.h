@@ -59,6 +59,7 @@ class QtBrowser : public Browser,
   std::shared_ptr<Frame> GetMainFrame() override { return frames_->main_frame(); }
   int GetIdentifier() const override { return id_; }
   void SendProcessMessage(const ProcessMessage& message) override;
+  std::string GetLastScriptError() const override;
 
   // BrowserHost
   void SetFocus(bool focus) override;

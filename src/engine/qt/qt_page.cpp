@@ -23,6 +23,11 @@ void QtPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                       const QString& message,
                                       int line_number,
                                       const QString& source_id) {
+  if (level == ErrorMessageLevel) {
+    last_script_error_ = (message + QStringLiteral(" (") + source_id + QLatin1Char(':') +
+                          QString::number(line_number) + QLatin1Char(')'))
+                             .toStdString();
+  }
   if (development_)
     development_->OnConsoleMessage(level, message, line_number, source_id);
 }

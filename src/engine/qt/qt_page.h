@@ -4,6 +4,7 @@
 
 #include <QWebEnginePage>
 #include <memory>
+#include <string>
 
 class QWebEngineProfile;
 
@@ -21,13 +22,15 @@ class QtPage : public QWebEnginePage {
   // Development mode; null otherwise. Owned by the page's view.
   void SetDevelopment(QtDevelopment* development) { development_ = development; }
   QtDevelopment* development() const { return development_; }
+  // See Browser::GetLastScriptError.
+  const std::string& last_script_error() const { return last_script_error_; }
 
  protected:
   bool acceptNavigationRequest(const QUrl& url,
                                NavigationType type,
                                bool is_main_frame) override;
   // The engine log is off: console messages go to standard error in development
-  // mode, and nowhere otherwise.
+  // mode, and nowhere otherwise; the last error is kept in any mode.
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                 const QString& message,
                                 int line_number,
@@ -36,6 +39,7 @@ class QtPage : public QWebEnginePage {
  private:
   std::weak_ptr<QtBrowser> browser_;
   QtDevelopment* development_ = nullptr;
+  std::string last_script_error_;
 };
 
 }  // namespace engine

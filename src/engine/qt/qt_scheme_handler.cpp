@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QWebEngineUrlRequestJob>
+#include <cstdio>
 
 #include "engine/thread_check.h"
 
@@ -38,6 +39,11 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   std::shared_ptr<ResourceHandler> handler =
       it->second->Create(nullptr, nullptr, scheme_name_, request);
   if (!handler) {
+    if (development_) {
+      std::fprintf(stderr, "lumio: %s not found\n",
+                   url.toString(QUrl::FullyEncoded).toUtf8().constData());
+      std::fflush(stderr);
+    }
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
@@ -46,7 +52,7 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   // Keeps the engine's memory cache from serving an old copy on a plain reload or a
   // new visit; before Qt 6.6 an answer carries no headers, and every reload in
   // development mode bypasses the caches instead (QtDevelopment).
-  if (no_store_)
+  if (development_)
     job->setAdditionalResponseHeaders({{"Cache-Control", "no-store"}});
 #endif
   job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);
