@@ -39,8 +39,10 @@ void QtDevelopment::Reload() {
   view_->page()->triggerAction(QWebEnginePage::ReloadAndBypassCache);
 }
 
-bool QtDevelopment::AcceptNavigation(bool reload) {
+bool QtDevelopment::AcceptNavigation(const QUrl& url, bool reload) {
   if (!reload) {
+    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+      return true;
     // Another document: the engine's memory cache would hand it the scripts and
     // style sheets that the last one loaded. Clearing the cache clears that too.
     view_->page()->profile()->clearHttpCache();

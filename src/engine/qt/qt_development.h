@@ -30,8 +30,10 @@ class QtDevelopment : public QObject {
   // memory cache serves old scripts and style sheets to a reloaded or a new
   // document. A |reload| that does not bypass the caches (location.reload(), the
   // DevTools' reload button) is refused, false, and the page reloads once more,
-  // bypassing them; before another document the caches are cleared.
-  bool AcceptNavigation(bool reload);
+  // bypassing them; before another document of the program's own scheme the
+  // caches are cleared (a developer's http server says itself what may be kept,
+  // and clearing would cut its answers short).
+  bool AcceptNavigation(const QUrl& url, bool reload);
   // Opens the DevTools of the page in a window of their own, or raises it.
   void ShowDevTools();
   // Errors only: the page's console.error and its uncaught exceptions.

@@ -96,11 +96,10 @@ QtEngineContext::QtEngineContext(const Settings& settings)
   }
   if (!settings.locale.empty())
     profile_->setHttpAcceptLanguage(QString::fromStdString(settings.locale));
-  // A developer's edits must show on the next load: no disk cache of anything.
-  // The engine's memory cache of the app's scripts and style sheets is dealt with
-  // by the reloads (QtDevelopment) and the scheme's answers (QtSchemeHandler).
-  if (development_)
-    profile_->setHttpCacheType(QWebEngineProfile::NoCache);
+  // Development mode keeps the profile's HTTP cache: the app's files never go
+  // into it, and on Qt 6.4 a profile without one loads no http page at all. The
+  // engine's memory cache of the app's scripts and style sheets is dealt with by
+  // the reloads (QtDevelopment) and the scheme's answers (QtSchemeHandler).
   QObject::connect(profile_, &QWebEngineProfile::downloadRequested, profile_,
                    &HandleDownloadRequest);
 

@@ -11,8 +11,8 @@ bool QtPage::acceptNavigationRequest(const QUrl& url,
   // The page's location.reload() comes as a redirect to the page itself.
   if (development_ && is_main_frame &&
       !development_->AcceptNavigation(
-          type == NavigationTypeReload ||
-          (type == NavigationTypeRedirect && url == this->url())))
+          url, type == NavigationTypeReload ||
+                   (type == NavigationTypeRedirect && url == this->url())))
     return false;
   auto browser = browser_.lock();
   return !browser ||
