@@ -9,6 +9,7 @@
 
 #include <QMetaObject>
 
+#include "app/dev_server_url.h"
 #include "app/ob_app_delegate.h"
 #include "app/ob_application.h"
 #include "app/orbit_app.h"
@@ -16,6 +17,7 @@
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "app/web_folder_watcher.h"
+#include "bridge/bridge_router.h"
 #include "engine/engine.h"
 #include "lumio_protocol.h"
 #include "native/data_paths.h"
@@ -56,7 +58,25 @@ int main(int argc, char** argv) {
   const char* web_dir = std::getenv("LUMIO_WEB_DIR");
   if (web_dir && !*web_dir)
     web_dir = nullptr;
-  settings.development = web_dir != nullptr;
+  // LUMIO_DEV_URL names a developer's own server on this machine to show instead,
+  // whose origin the bridge then answers in place of the app's.
+  const char* dev_url_text = std::getenv("LUMIO_DEV_URL");
+  DevServerUrl dev_url;
+  if (dev_url_text && *dev_url_text) {
+    std::string error;
+    if (!ParseDevServerUrl(dev_url_text, dev_url, error)) {
+      std::fprintf(stderr, "lumio-app: refusing LUMIO_DEV_URL=%s: %s\n", dev_url_text,
+                   error.c_str());
+      return 2;
+    }
+    if (web_dir) {
+      std::fprintf(stderr,
+                   "lumio-app: LUMIO_DEV_URL and LUMIO_WEB_DIR are both set; "
+                   "give one of them\n");
+      return 2;
+    }
+  }
+  settings.development = web_dir != nullptr || !dev_url.url.empty();
 
   engine::CreateApplication(argc, argv, settings, app);
   // Whatever way main returns, the application object goes last, while Qt is
@@ -102,6 +122,12 @@ int main(int argc, char** argv) {
   CatchTerminationSignals();
 
   shell = std::make_unique<Shell>();
+  if (!dev_url.url.empty()) {
+    SetAppOrigin(dev_url.origin);
+    shell->SetStartUrl(dev_url.url);
+    std::fprintf(stderr, "lumio: showing %s; the bridge answers %s only\n",
+                 dev_url.url.c_str(), dev_url.origin.c_str());
+  }
   app->SetContextInitializedCallback([&shell] { shell->OnContextInitialized(); });
   shell->StartEngine(settings, app);
 

@@ -53,6 +53,9 @@ class Shell : public AppShell {
   // True once a quit has been asked for; nothing calls it off.
   bool IsQuitting() const { return lifecycle_.state() != AppLifecycle::State::kRunning; }
 
+  // The main window's start page, when not the pack's; before StartEngine.
+  void SetStartUrl(std::string url) { main_window_.set_start_url(std::move(url)); }
+
   // Null before OnContextInitialized and after the main window has really closed.
   BrowserWindow* main_window() const { return main_window_.window(); }
 

@@ -297,3 +297,43 @@ def test_a_page_that_fails_before_its_handshake_is_reported(launch, desktop, tmp
     if mode == "pack":
         # A shipped app keeps its page's console to itself.
         assert "early failure" not in app.log_tail(100).replace(line, "")
+
+
+DEV_SERVER_PAGE = b"""<!DOCTYPE html><html><head><meta charset="utf-8"><title>dev server</title>
+<script>
+window.__events = [];
+window.cefMessage = function (name, payload) { window.__events.push({name: name}); };
+</script></head><body><p>served by the developer's server</p></body></html>
+"""
+
+
+def test_a_loopback_dev_server_takes_the_apps_place_and_nothing_more(launch):
+    agent = ("text/html", ("<!DOCTYPE html><script>%s</script>"
+                           % ls.frame_agent_source()).encode())
+    with ls.LocalWebServer({"/index.html": ("text/html", DEV_SERVER_PAGE)}) as dev, \
+            ls.LocalWebServer({"/agent.html": agent}) as other:
+        app = launch(pack=True, env={"LUMIO_DEV_URL": dev.url("/index.html")})
+        app.connect(origin=dev.origin + "/")
+        app.wait_page_ready()
+        assert "the bridge answers %s only" % dev.origin in app.log_tail()
+
+        info = json.loads(ls.command(app, "OrbitAppGetInfo")["success"])
+        assert info["appVersion"]
+        assert app.handshake().get("success") == '{"text":"Hello, world!"}'
+        app.main_window()
+        app.wait_event("OrbitAppInitializedReply")
+
+        # Another server on the same machine is a web page.
+        request = json.dumps({"command": "OrbitAppGetInfo"})
+        got = app.devtools.evaluate(
+            ls.frame_query_expression(other.url("/agent.html"), [request]))
+        assert got["ready"] and got["answers"][0].get("failure") == [
+            -1, "The query has been canceled"], got
+
+
+@pytest.mark.parametrize("url", ["http://192.0.2.1:5173/", "http://127.0.0.1.nip.io:5173/",
+                                 "http://user@127.0.0.1:5173/", "file:///tmp/index.html"])
+def test_a_dev_server_off_this_machine_is_refused(launch, url):
+    app = launch(pack=True, env={"LUMIO_DEV_URL": url})
+    assert app.wait_exit(20) == 2
+    assert "refusing LUMIO_DEV_URL=%s: " % url in app.log_tail()
