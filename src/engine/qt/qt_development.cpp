@@ -41,7 +41,9 @@ void QtDevelopment::Reload() {
 
 bool QtDevelopment::AcceptNavigation(const QUrl& url, bool reload) {
   if (!reload) {
-    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+    // Nothing is cached before the first document.
+    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https") ||
+        view_->page()->url().isEmpty())
       return true;
     // Another document: the engine's memory cache would hand it the scripts and
     // style sheets that the last one loaded. Clearing the cache clears that too.
