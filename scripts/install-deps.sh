@@ -44,8 +44,10 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(openssl)
   # strace, which holds the program at a chosen system call in a test.
   packages+=(strace)
-  # Node.js, which runs the tests of the injected scripts (tests/scripts/).
-  packages+=(nodejs)
+  # Node.js, which runs the tests of the injected scripts (tests/scripts/), and npm,
+  # which installs TypeScript and Vite for the declarations, the lumio-web package
+  # and the starter app (templates/vite-ts).
+  packages+=(nodejs npm)
 fi
 
 missing=()
