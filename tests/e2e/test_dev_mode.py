@@ -120,6 +120,14 @@ def test_a_folder_that_is_not_there_serves_nothing(launch, desktop):
     app = launch(pack=True, env={"LUMIO_WEB_DIR": os.path.join(desktop.root, "nothing")})
     app.connect()
     ls.wait_for(lambda: "is not a folder" in app.log_tail(), 20, what="the warning")
+
+    # The failed start page's document replaces the initial empty one: ask that one.
+    def committed():
+        try:
+            return app.devtools.evaluate("location.href !== 'about:blank'", timeout=5)
+        except (ls.JSError, ls.SessionError):
+            return False
+    ls.wait_for(committed, 20, what="the start page's document")
     # Not even the pack: a developer who asked for a folder sees that it is wrong.
     assert app.devtools.evaluate("(%s)('app://lumio/index.html')" % XHR_FN) == "failed"
 
