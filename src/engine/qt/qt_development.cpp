@@ -89,9 +89,13 @@ void QtDevelopment::OnConsoleMessage(QWebEnginePage::JavaScriptConsoleMessageLev
                                      const QString& source_id) {
   if (level != QWebEnginePage::ErrorMessageLevel)
     return;
+  // Qt names no frame: the page's address stands for it, and the script's names
+  // where the error is. A page that failed to load has no address yet.
+  const QString page = view_->page()->url().toString(QUrl::FullyEncoded);
   std::fprintf(stderr, "lumio: %s: %s (%s:%d)\n",
-               view_->page()->url().toString(QUrl::FullyEncoded).toUtf8().constData(),
-               message.toUtf8().constData(), source_id.toUtf8().constData(), line_number);
+               page.isEmpty() ? "(no page)" : page.toUtf8().constData(),
+               message.toUtf8().constData(),
+               source_id.isEmpty() ? "?" : source_id.toUtf8().constData(), line_number);
   std::fflush(stderr);
 }
 
