@@ -2,6 +2,7 @@
 
 import json
 import os
+import urllib.request
 
 import pytest
 
@@ -149,7 +150,21 @@ def make_live_site(root):
     site = os.path.join(root, "live")
     write(os.path.join(site, "index.html"), LIVE_PAGE)
     write(os.path.join(site, "js", "app.js"), "window.__script = 'one';")
+    write(os.path.join(site, "popup.html"),
+          "<!DOCTYPE html><title>popup</title><script src='js/popup.js'></script>")
+    write(os.path.join(site, "js", "popup.js"), "window.__popup = 'one';")
     return site
+
+
+def popup_devtools(app):
+    """A DevTools connection to the popup.html window."""
+    def find():
+        with urllib.request.urlopen("http://127.0.0.1:%d/json/list" % app.port,
+                                    timeout=5) as r:
+            return next((t for t in json.load(r) if t.get("type") == "page" and
+                         t.get("url", "").endswith("/popup.html")), None)
+    return ls.DevTools(ls.wait_for(find, 20, what="the popup's DevTools target")
+                       ["webSocketDebuggerUrl"])
 
 
 def live_state(app):
@@ -250,6 +265,16 @@ def test_saving_a_file_reloads_the_page_once_per_burst(launch, desktop):
     os.rename(os.path.join(site, "late", "extra.js.tmp"),
               os.path.join(site, "late", "extra.js"))
     wait_live(app, "two", "late")
+
+    # Popups reload too.
+    app.devtools.evaluate("window.open('popup.html', 'p', 'width=300,height=200'), true")
+    popup = popup_devtools(app)
+    try:
+        popup.wait_js("window.__popup === 'one'", 20)
+        write(os.path.join(site, "js", "popup.js"), "window.__popup = 'two';")
+        popup.wait_js("window.__popup === 'two'", 20, what="the popup reloaded")
+    finally:
+        popup.close()
 
     # A bundler's rebuild: many files at once give one reload.
     said = app.log_tail(1000).count("changed; reloading")
