@@ -1,6 +1,7 @@
 #include "engine/qt/qt_scheme_handler.h"
 
 #include <QBuffer>
+#include <QMultiMap>
 #include <QWebEngineUrlRequestJob>
 #include <cstdio>
 
@@ -52,8 +53,11 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   // Keeps the engine's memory cache from serving an old copy on a plain reload or a
   // new visit; before Qt 6.6 an answer carries no headers, and every reload in
   // development mode bypasses the caches instead (QtDevelopment).
-  if (development_)
-    job->setAdditionalResponseHeaders({{"Cache-Control", "no-store"}});
+  if (development_) {
+    QMultiMap<QByteArray, QByteArray> headers;
+    headers.insert(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+    job->setAdditionalResponseHeaders(headers);
+  }
 #endif
   job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);
 }
