@@ -59,8 +59,13 @@ if [ "$with_tests" -eq 1 ]; then
   packages+=(lintian mmdebstrap apt-utils)
   # strace, which holds the program at a chosen system call in a test.
   packages+=(strace)
-  # Node.js, which runs the tests of the injected scripts (tests/scripts/).
+  # Node.js, which runs the tests of the injected scripts (tests/scripts/), and npm,
+  # which installs TypeScript and Vite for the declarations, the lumio-web package
+  # and the starter app (templates/vite-ts).
+  # A Node.js from elsewhere (such as NodeSource's) brings its own npm and conflicts
+  # with Debian's npm package.
   packages+=(nodejs)
+  command -v npm >/dev/null 2>&1 || packages+=(npm)
   # The accessibility bus and a screen reader's library, for tests/e2e/test_accessibility.py.
   packages+=(at-spi2-core python3-pyatspi)
 fi

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 
 #include "app/app_identity.h"
+#include "app/dev_server_url.h"
 #include "app/ob_app_delegate.h"
 #include "app/ob_application.h"
 #include "app/orbit_app.h"
@@ -17,6 +18,8 @@
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "client/permission_policy.h"
+#include "app/web_folder_watcher.h"
+#include "bridge/bridge_router.h"
 #include "engine/engine.h"
 #include "lumio_protocol.h"
 #include "native/accessibility_switches.h"
@@ -59,6 +62,31 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+
+  // LUMIO_WEB_DIR names a folder to serve instead of the pack, read afresh on
+  // every request: development mode.
+  const char* web_dir = std::getenv("LUMIO_WEB_DIR");
+  if (web_dir && !*web_dir)
+    web_dir = nullptr;
+  // LUMIO_DEV_URL names a developer's own server on this machine to show instead,
+  // whose origin the bridge then answers in place of the app's.
+  const char* dev_url_text = std::getenv("LUMIO_DEV_URL");
+  DevServerUrl dev_url;
+  if (dev_url_text && *dev_url_text) {
+    std::string error;
+    if (!ParseDevServerUrl(dev_url_text, dev_url, error)) {
+      std::fprintf(stderr, "lumio-app: refusing LUMIO_DEV_URL=%s: %s\n", dev_url_text,
+                   error.c_str());
+      return 2;
+    }
+    if (web_dir) {
+      std::fprintf(stderr,
+                   "lumio-app: LUMIO_DEV_URL and LUMIO_WEB_DIR are both set; "
+                   "give one of them\n");
+      return 2;
+    }
+  }
+  settings.development = web_dir != nullptr || !dev_url.url.empty();
 
   engine::CreateApplication(argc, argv, settings, app);
   // Whatever way main returns, the application object goes last, while Qt is
@@ -106,21 +134,35 @@ int main(int argc, char** argv) {
 
   settings.web_accessibility = WebAccessibilityWanted();
   shell = std::make_unique<Shell>(identity);
+  if (!dev_url.url.empty()) {
+    SetAppOrigin(dev_url.origin);
+    shell->SetStartUrl(dev_url.url);
+    std::fprintf(stderr, "lumio: showing %s; the bridge answers %s only\n",
+                 dev_url.url.c_str(), dev_url.origin.c_str());
+  }
   app->SetContextInitializedCallback([&shell] { shell->OnContextInitialized(); });
   shell->StartEngine(settings, app);
 
   // A missing or broken pack leaves the archive empty: the program runs on, and
-  // every page of the pack is "not found". LUMIO_WEB_DIR names a folder to serve
-  // instead, read afresh on every request (development mode).
+  // every page of the pack is "not found".
   std::shared_ptr<const PackSource> pack;
-  const char* web_dir = std::getenv("LUMIO_WEB_DIR");
-  if (web_dir && *web_dir) {
+  // Reloads every window, bypassing the caches, once an edit of the folder is done;
+  // LUMIO_LIVE_RELOAD=0 leaves reloading to the developer.
+  std::unique_ptr<WebFolderWatcher> live_reload;
+  const char* live_reload_setting = std::getenv("LUMIO_LIVE_RELOAD");
+  const bool live_reload_wanted =
+      !live_reload_setting || std::string(live_reload_setting) != "0";
+  if (web_dir) {
     auto folder = std::make_shared<WebFolder>(web_dir);
-    if (folder->root().empty())
+    if (folder->root().empty()) {
       std::fprintf(stderr, "lumio: LUMIO_WEB_DIR=%s is not a folder\n", web_dir);
-    else
+    } else {
       std::fprintf(stderr, "lumio: serving app://lumio/ from %s\n",
                    folder->root().c_str());
+      if (live_reload_wanted)
+        live_reload = std::make_unique<WebFolderWatcher>(
+            QString::fromStdString(folder->root()), [] { engine::ReloadAllBrowsers(); });
+    }
     pack = folder;
   } else {
     auto archive = std::make_shared<ZipArchive>();
@@ -141,6 +183,7 @@ int main(int argc, char** argv) {
 
   engine::RunMessageLoop();
 
+  live_reload.reset();
   // The native services, the tray icon among them, go while the application object
   // still exists; the Shell's destruction is the shutdown, in its order.
   shell.reset();

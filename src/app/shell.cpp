@@ -1,5 +1,7 @@
 #include "app/shell.h"
 
+#include <cstdio>
+
 #include "bridge/bridge_commands.h"
 #include "bridge/bridge_services.h"
 #include "bridge/page_event.h"
@@ -11,17 +13,25 @@
 
 namespace {
 
-// The page's AppService: quits through the lifecycle, which outlives it.
+// The page's AppService: quits through the lifecycle, which outlives it, and
+// records the handshake in |initialized|, which does too.
 class LifecycleAppService : public AppService {
  public:
-  explicit LifecycleAppService(AppLifecycle& lifecycle) : lifecycle_(lifecycle) {}
+  LifecycleAppService(AppLifecycle& lifecycle, bool& initialized)
+      : lifecycle_(lifecycle), initialized_(initialized) {}
 
   void Quit() override { lifecycle_.Quit(); }
   void QuitNow() override { lifecycle_.QuitNow(); }
+  void Initialized() override { initialized_ = true; }
 
  private:
   AppLifecycle& lifecycle_;
+  bool& initialized_;
 };
+
+// The main window stays hidden until the page's handshake; a page that fails
+// before it would leave the user nothing to see and nothing to read.
+constexpr int64_t kHandshakeWaitMs = 10000;
 
 }  // namespace
 
@@ -68,13 +78,37 @@ void Shell::OnContextInitialized() {
     new OBMainWindowDelegate(main_window_.window(), browser, &page_events_, main_window_);
   BridgeServices services;
   services.window = std::make_shared<MainWindowService>(main_window_);
-  services.app = std::make_shared<LifecycleAppService>(lifecycle_);
+  services.app = std::make_shared<LifecycleAppService>(lifecycle_, initialized_);
   services.tray = std::make_shared<DesktopTrayService>(*tray_);
   services.os = std::make_shared<DesktopOsService>(opener_, identity_);
   services.app_version = identity_.version;
   services.popup = std::make_shared<PreparedPopupService>(popups_);
   services.page_events = &page_events_;
   RegisterBridgeCommands(commands_, services);
+  engine::PostDelayedTask(
+      [alive = std::weak_ptr<bool>(alive_), this] {
+        if (alive.lock())
+          ReportMissingHandshake();
+      },
+      kHandshakeWaitMs);
+}
+
+void Shell::ReportMissingHandshake() {
+  if (initialized_ || IsQuitting())
+    return;
+  std::string page = "no page";
+  std::string error;
+  if (const auto& browser = browsers_.main_browser()) {
+    if (auto frame = browser->GetMainFrame())
+      page = frame->GetURL();
+    error = browser->GetLastScriptError();
+  }
+  std::fprintf(stderr,
+               "lumio-app: %s has not sent OrbitAppInitialized within %lld s, so the "
+               "main window stays hidden; last script error: %s\n",
+               page.c_str(), static_cast<long long>(kHandshakeWaitMs / 1000),
+               error.empty() ? "none" : error.c_str());
+  std::fflush(stderr);
 }
 
 void Shell::ShowMainWindow() {

@@ -55,6 +55,9 @@ class Shell : public AppShell {
   // True once a quit has been asked for; nothing calls it off.
   bool IsQuitting() const { return lifecycle_.state() != AppLifecycle::State::kRunning; }
 
+  // The main window's start page, when not the pack's; before StartEngine.
+  void SetStartUrl(std::string url) { main_window_.set_start_url(std::move(url)); }
+
   // Null before OnContextInitialized and after the main window has really closed.
   BrowserWindow* main_window() const { return main_window_.window(); }
 
@@ -90,6 +93,10 @@ class Shell : public AppShell {
   void RemoveDeliveredNotifications() override;
   void PostDelayedTask(std::function<void()> task, int64_t delay_ms) override;
 
+  // Says on standard error, once, that the page has not finished its handshake,
+  // with its address and its last script error.
+  void ReportMissingHandshake();
+
   // In order of construction; each may refer to those above it. The engine's
   // client refers to those above engine_ from any browser, so they outlive it.
   const AppIdentity identity_;
@@ -105,6 +112,10 @@ class Shell : public AppShell {
   std::unique_ptr<TrayIcon> tray_;
   // The user's answers to permission prompts, in the engine's profile folder.
   std::string permissions_path_;
+  // Whether the page has sent OrbitAppInitialized.
+  bool initialized_ = false;
+  // Tasks posted for this Shell run only while it exists.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 #endif  // SRC_APP_SHELL_H_

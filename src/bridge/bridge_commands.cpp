@@ -35,6 +35,7 @@ void Fail(const Callback& callback, const char* message) {
 void AppInitialized(const BridgeServices& s,
                     const CommandArguments&,
                     const Callback& callback) {
+  s.app->Initialized();
   s.window->Show();
   rapidjson::Document reply(rapidjson::kObjectType);
   reply.AddMember("text", "Hello, world!", reply.GetAllocator());

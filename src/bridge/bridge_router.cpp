@@ -4,8 +4,25 @@
 
 #include "bridge/json_to_text.h"
 
+namespace {
+
+std::string& TheAppOrigin() {
+  static std::string origin = kAppOrigin;
+  return origin;
+}
+
+}  // namespace
+
+const std::string& AppOrigin() {
+  return TheAppOrigin();
+}
+
+void SetAppOrigin(std::string origin) {
+  TheAppOrigin() = std::move(origin);
+}
+
 bool IsAppDocument(const std::shared_ptr<engine::Frame>& frame) {
-  return frame && frame->GetSecurityOrigin() == kAppOrigin;
+  return frame && frame->GetSecurityOrigin() == AppOrigin();
 }
 
 OrbitBridgeCommandCallback::OrbitBridgeCommandCallback(

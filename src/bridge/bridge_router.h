@@ -38,7 +38,13 @@ inline constexpr size_t kMaxBridgeRequestBytes = protocol::kMaxRequestBytes;
 // page events, the app's prepared popups and requests past the same-origin rules.
 inline constexpr const char* kAppOrigin = protocol::kAppOrigin;
 
-// Whether |frame| shows one of the app's own documents.
+// The origin of the app's documents in this run: kAppOrigin, or the origin of a
+// developer's own loopback server (LUMIO_DEV_URL), which then takes its place in
+// every trust rule. Set once at start-up, before the first browser; UI thread only.
+const std::string& AppOrigin();
+void SetAppOrigin(std::string origin);
+
+// Whether |frame| shows one of the app's own documents (of AppOrigin()).
 bool IsAppDocument(const std::shared_ptr<engine::Frame>& frame);
 
 // The reply object given to a command handler. Answers go to the page as compact

@@ -44,6 +44,8 @@ class AppService {
   virtual void Quit() = 0;
   // Closes every browser at once.
   virtual void QuitNow() = 0;
+  // The page has finished its start-up handshake.
+  virtual void Initialized() = 0;
 };
 
 struct TrayMenuItem {

@@ -70,6 +70,9 @@ class Browser {
   }
   // Delivers a message to the page's side of the message router.
   virtual void SendProcessMessage(const ProcessMessage& message) = 0;
+  // The last error that the page's scripts reported (an uncaught exception or a
+  // console.error) as "message (script:line)"; empty while there was none.
+  virtual std::string GetLastScriptError() const { return {}; }
 };
 
 // Messages between the browser side of the message router and the script that

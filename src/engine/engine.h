@@ -39,6 +39,13 @@ struct Settings {
   bool web_accessibility = false;
   // The program that the engine's other processes run; empty: the engine's own.
   std::string helper_path;
+  // Development mode: the app's files are the developer's working copy. Every
+  // reload of a page bypasses the caches, nothing of the app's is cached, each
+  // window answers a browser's developer keys (F5 and Ctrl+R reload, Shift+F5 and
+  // Ctrl+Shift+R too, F12 and Ctrl+Shift+I open the DevTools in a window of their
+  // own), and the pages' script errors go to standard error. Without it those
+  // keys are the page's.
+  bool development = false;
 };
 
 // When |argv| names a secondary process ("--type=..."), runs it and returns its exit
@@ -78,6 +85,9 @@ std::shared_ptr<Browser> CreateBrowserSync(const WindowInfo& window_info,
 void RunMessageLoop();
 void QuitMessageLoop();
 void Shutdown();
+
+// Reloads the page of every open browser, bypassing the caches.
+void ReloadAllBrowsers();
 
 // Runs |task| on the UI thread after |delay_ms| milliseconds.
 void PostDelayedTask(std::function<void()> task, int64_t delay_ms);

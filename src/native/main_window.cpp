@@ -100,7 +100,10 @@ std::shared_ptr<engine::Browser> MainWindow::Create(
   popup_parent_->resize(1, 1);
 
   std::shared_ptr<engine::Browser> browser = engine::CreateBrowserSync(
-      window_info, client, std::string(protocol::kAppOrigin) + kStartPagePath, settings);
+      window_info, client,
+      start_url_.empty() ? std::string(protocol::kAppOrigin) + kStartPagePath
+                         : start_url_,
+      settings);
 
   state_tracker_.Reset();
   window->setWindowOpacity(1.0);

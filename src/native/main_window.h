@@ -7,6 +7,8 @@
 
 #include <QPointer>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "native/window_state.h"
 
@@ -28,6 +30,9 @@ class MainWindow {
   // on the start page, served by |client|, and resets the reported state. Returns
   // the main browser. Whoever owns this object gives the window its delegate.
   std::shared_ptr<engine::Browser> Create(const std::shared_ptr<engine::Client>& client);
+  // The start page: app://lumio/index.html unless set before Create (a
+  // developer's own server).
+  void set_start_url(std::string url) { start_url_ = std::move(url); }
 
   // Gives the main window its default place, frame included, if it has no saved
   // one. Call right before showing it: only then, with the window ready to map, can
@@ -48,6 +53,7 @@ class MainWindow {
   // Set while the main window, which has no saved place, waits for its first show.
   bool default_place_pending_ = false;
   MainWindowStateTracker state_tracker_;
+  std::string start_url_;
 };
 
 #endif  // SRC_NATIVE_MAIN_WINDOW_H_

@@ -16,6 +16,12 @@ constexpr MimeEntry kMimeTable[] = {
     {".png", "image/png"},
     {".gif", "image/gif"},
     {".map", "application/octet-stream"},
+    // The engine refuses these three under any other type: a module script must be
+    // JavaScript, an <img> shows SVG only as image/svg+xml, and
+    // WebAssembly.instantiateStreaming takes application/wasm alone.
+    {".mjs", "text/javascript"},
+    {".svg", "image/svg+xml"},
+    {".wasm", "application/wasm"},
 };
 
 bool EndsWith(const std::string& s, const std::string& suffix) {

@@ -5,8 +5,8 @@
 #include <string>
 
 // The type of the first suffix in this list that |path| ends with, compared exactly
-// (case-sensitive): .html, .css, .jpg, .js, .png, .gif, .map; "text/plain" for
-// anything else. No charset parameter.
+// (case-sensitive): .html, .css, .jpg, .js, .png, .gif, .map, .mjs, .svg, .wasm;
+// "text/plain" for anything else (.json among them). No charset parameter.
 std::string MimeTypeForPath(const std::string& path);
 
 #endif  // SRC_RESOURCES_MIME_TYPES_H_

@@ -508,8 +508,9 @@ class Lumio:
             raise SessionError("lumio-app exited with status %s; log tail:\n%s"
                                % (self.proc.returncode, self.log_tail()))
 
-    def connect(self, timeout=30):
-        """DevTools connection to the app page; waits for the program to offer it."""
+    def connect(self, timeout=30, origin=APP_ORIGIN):
+        """DevTools connection to the app page (a page under |origin|); waits for the
+        program to offer it."""
         def probe():
             self.expect_alive()
             try:
@@ -519,12 +520,12 @@ class Lumio:
             except (OSError, ValueError):
                 return None
             for t in targets:
-                if (t.get("type") == "page" and t.get("url", "").startswith(APP_ORIGIN)
+                if (t.get("type") == "page" and t.get("url", "").startswith(origin)
                         and t.get("webSocketDebuggerUrl")):
                     return t
             return None
         target = wait_for(probe, timeout, interval=0.25,
-                          what="a DevTools page target at " + APP_ORIGIN)
+                          what="a DevTools page target at " + origin)
         self.devtools = DevTools(target["webSocketDebuggerUrl"])
         return self.devtools
 

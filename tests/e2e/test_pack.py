@@ -7,6 +7,8 @@ import struct
 import subprocess
 import zlib
 
+import pytest
+
 import lumio_session as ls
 
 # path requested -> (pack entry whose bytes must come back, Content-Type)
@@ -201,3 +203,57 @@ def test_pack_with_entries_sharing_one_stream_starts_without_them(launch, tmp_pa
         assert base64.b64decode(r["body"]) == entry_bytes(path), path
     assert app.handshake().get("success") == '{"text":"Hello, world!"}'
     app.main_window()
+
+
+# A module exporting answer() -> 42: type (func () -> i32), one function, its
+# export, its body (i32.const 42).
+TINY_WASM = bytes.fromhex(
+    "0061736d01000000" "0105016000017f" "03020100" "070a0106616e737765720000"
+    "0a060104" "00412a0b")
+
+
+BUNDLE_PAGE = """<!DOCTYPE html><html><head><meta charset="utf-8"><title>bundle</title>
+<script type="module" src="assets/main.mjs" onerror="window.__module = 'failed'"></script>
+</head><body></body></html>
+"""
+
+
+def write_bundle(site):
+    """What a bundler emits: an ES module entry importing a chunk, an SVG, wasm."""
+    files = {
+        "index.html": BUNDLE_PAGE.encode(),
+        "assets/main.mjs": b"import {value} from './chunk.mjs';\nwindow.__module = value;\n",
+        "assets/chunk.mjs": b"export const value = 'from the chunk';\n",
+        "assets/logo.svg": b'<svg xmlns="http://www.w3.org/2000/svg" width="37" height="23">'
+                           b'<rect width="37" height="23" fill="#c03"/></svg>',
+        "assets/answer.wasm": TINY_WASM,
+    }
+    for name, data in files.items():
+        path = os.path.join(site, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+
+
+@pytest.mark.parametrize("mode", ["pack", "folder"])
+def test_modules_svg_and_wasm_work_as_a_bundler_emits_them(launch, tmp_path, mode):
+    site = str(tmp_path / "site")
+    write_bundle(site)
+    if mode == "pack":
+        with open(ls.build_pack(str(tmp_path / "bundle.pak"), source_dir=site), "rb") as f:
+            app = launch(pack=f.read())
+    else:
+        app = launch(pack=None, env={"LUMIO_WEB_DIR": site})
+    app.connect()
+    app.devtools.wait_js("document.readyState === 'complete' && window.__module !== undefined",
+                         20, what="the module script to run or fail")
+    assert app.devtools.evaluate("window.__module") == "from the chunk"
+    assert app.devtools.evaluate(
+        "import('./assets/chunk.mjs').then(m => m.value, e => String(e))") == "from the chunk"
+
+    svg = load_element(app, "img", "assets/logo.svg")
+    assert svg.get("loaded") and [svg["w"], svg["h"]] == [37, 23], svg
+
+    assert app.devtools.evaluate(
+        "WebAssembly.instantiateStreaming(fetch('assets/answer.wasm'))"
+        ".then(r => r.instance.exports.answer(), e => String(e))") == 42

@@ -84,6 +84,7 @@ TEST_F(BridgeCommandsTest, AllCommandsAreRegisteredUnderTheirNames) {
 TEST_F(BridgeCommandsTest, AppInitializedShowsTheWindowThenAnswersThenSendsTheEvent) {
   const Result result = Run(R"({"command":"OrbitAppInitialized"})");
   const std::vector<std::string> expected = {
+      "App.Initialized",
       "Window.Show",
       R"(Callback.Success:{"text":"Hello, world!"})",
       R"(Frame.ExecuteJavaScript:window.cefMessage && )"
@@ -95,7 +96,7 @@ TEST_F(BridgeCommandsTest, AppInitializedShowsTheWindowThenAnswersThenSendsTheEv
 TEST_F(BridgeCommandsTest, AppInitializedWithoutMainBrowserStillAnswers) {
   browsers_.set_main_browser(nullptr);
   const Result result = Run(R"({"command":"OrbitAppInitialized","extra":[1,2]})");
-  EXPECT_EQ(std::vector<std::string>{"Window.Show"}, result.calls);
+  EXPECT_EQ((std::vector<std::string>{"App.Initialized", "Window.Show"}), result.calls);
   EXPECT_EQ(R"(success:{"text":"Hello, world!"})", result.answer);
   EXPECT_TRUE(browser_->main_frame()->scripts().empty());
 }

@@ -44,6 +44,7 @@ class FakeServices : public WindowService,
   }
   void Quit() override { Log("App.Quit"); }
   void QuitNow() override { Log("App.QuitNow"); }
+  void Initialized() override { Log("App.Initialized"); }
   void Notify(const std::string& title,
               const std::string& text,
               int32_t unread) override {

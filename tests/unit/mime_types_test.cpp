@@ -13,12 +13,16 @@ TEST(MimeTypesTest, KnownSuffixes) {
   EXPECT_EQ("image/gif", MimeTypeForPath("/a.gif"));
   EXPECT_EQ("application/octet-stream", MimeTypeForPath("/js/app.min.js.map"));
   EXPECT_EQ("application/javascript", MimeTypeForPath(".js"));
+  EXPECT_EQ("text/javascript", MimeTypeForPath("/assets/index-4f2a.mjs"));
+  EXPECT_EQ("image/svg+xml", MimeTypeForPath("/icons/logo.svg"));
+  EXPECT_EQ("application/wasm", MimeTypeForPath("/pkg/app_bg.wasm"));
 }
 
 TEST(MimeTypesTest, OnlyTheExactLowerCaseSuffixCounts) {
   for (const char* path :
        {"/Index.HTML", "/a.JS", "/a.Png", "/a.htm", "/a.jpeg", "/a.json", "/a.woff",
-        "/a.svg", "/a.mjs", "/a.jsx", "/a.js ", "/a.html?x", "/js", "/", ""}) {
+        "/a.SVG", "/a.Mjs", "/a.WASM", "/a.svgz", "/a.wasm.gz", "/a.jsx", "/a.js ",
+        "/a.html?x", "/js", "/", ""}) {
     EXPECT_EQ("text/plain", MimeTypeForPath(path)) << path;
   }
 }

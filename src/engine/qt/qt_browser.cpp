@@ -10,6 +10,7 @@
 #include <QWebEngineView>
 
 #include "engine/qt/qt_bridge_object.h"
+#include "engine/qt/qt_development.h"
 #include "engine/qt/qt_engine_context.h"
 #include "engine/qt/qt_fullscreen.h"
 #include "engine/qt/qt_page.h"
@@ -111,6 +112,8 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   browser->view_->setPage(browser->page_);
   browser->page_->setUrlRequestInterceptor(
       new QtRequestInterceptor(browser, browser->page_));
+  if (context->development())
+    browser->page_->SetDevelopment(new QtDevelopment(browser->view_));
 
   // Universal access for local content: the program's own pages may call any
   // server. Web security as a whole is a start-up switch (engine.h).
@@ -131,6 +134,10 @@ std::shared_ptr<QtBrowser> QtBrowser::Make(const std::shared_ptr<Client>& client
   QtFullscreen::Connect(*browser);
   QtPrint::Connect(*browser);
   return browser;
+}
+
+std::string QtBrowser::GetLastScriptError() const {
+  return page_ ? page_->last_script_error() : std::string();
 }
 
 bool QtBrowser::OnPendingPopupRequest(const QUrl& initiator, bool is_main_frame) {

@@ -62,6 +62,7 @@ class QtBrowser : public Browser,
   }
   int GetIdentifier() const override { return id_; }
   void SendProcessMessage(const ProcessMessage& message) override;
+  std::string GetLastScriptError() const override;
 
   // BrowserHost
   void SetFocus(bool focus) override;

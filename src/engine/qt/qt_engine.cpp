@@ -12,7 +12,9 @@
 #include "engine/engine.h"
 #include "engine/qt/qt_accessibility.h"
 #include "engine/qt/qt_browser.h"
+#include "engine/qt/qt_development.h"
 #include "engine/qt/qt_engine_context.h"
+#include "engine/qt/qt_page.h"
 
 // Exported by libQt6WebEngineCore: the main function of the engine's secondary
 // processes (renderer, GPU, utility), as QtWebEngineProcess calls it.
@@ -229,6 +231,21 @@ void QuitMessageLoop() {
 
 void Shutdown() {
   delete QtEngineContext::Get();
+}
+
+void ReloadAllBrowsers() {
+  QtEngineContext* context = QtEngineContext::Get();
+  if (!context)
+    return;
+  for (const auto& [id, browser] : context->browsers()) {
+    auto* page = static_cast<QtPage*>(browser->page());
+    if (!page)
+      continue;
+    if (page->development())
+      page->development()->Reload();
+    else
+      page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+  }
 }
 
 void PostDelayedTask(std::function<void()> task, int64_t delay_ms) {

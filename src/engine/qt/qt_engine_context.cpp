@@ -63,7 +63,8 @@ QtEngineContext* QtEngineContext::Get() {
   return g_context;
 }
 
-QtEngineContext::QtEngineContext(const Settings& settings) {
+QtEngineContext::QtEngineContext(const Settings& settings)
+    : development_(settings.development) {
   g_context = this;
   // A named profile starts in Qt's own data folder and writes its preferences
   // there at once; once the program's cache folder replaces it, the folders that
@@ -96,6 +97,10 @@ QtEngineContext::QtEngineContext(const Settings& settings) {
   }
   if (!settings.locale.empty())
     profile_->setHttpAcceptLanguage(QString::fromStdString(settings.locale));
+  // Development mode keeps the profile's HTTP cache: the app's files never go
+  // into it, and on Qt 6.4 a profile without one loads no http page at all. The
+  // engine's memory cache of the app's scripts and style sheets is dealt with by
+  // the reloads (QtDevelopment) and the scheme's answers (QtSchemeHandler).
   QObject::connect(profile_, &QWebEngineProfile::downloadRequested, profile_,
                    &HandleDownloadRequest);
   PresentNotifications(profile_);
@@ -153,7 +158,7 @@ bool QtEngineContext::RegisterSchemeHandlerFactory(
     return false;
   QtSchemeHandler*& handler = scheme_handlers_[scheme_name];
   if (!handler) {
-    handler = new QtSchemeHandler(scheme_name, profile_);
+    handler = new QtSchemeHandler(scheme_name, development_, profile_);
     profile_->installUrlSchemeHandler(QByteArray::fromStdString(scheme_name), handler);
   }
   handler->SetFactory(domain_name, factory);

@@ -39,6 +39,7 @@ class QtEngineContext {
   static QtEngineContext* Get();
 
   QWebEngineProfile* profile() const { return profile_; }
+  bool development() const { return development_; }
   bool RegisterSchemeHandlerFactory(const std::string& scheme_name,
                                     const std::string& domain_name,
                                     const std::shared_ptr<SchemeHandlerFactory>& factory);
@@ -63,6 +64,7 @@ class QtEngineContext {
   int last_browser_id_ = 0;
   QElapsedTimer last_unload_;             // invalid until a page's unload handlers ran
   QWebEngineProfile* profile_ = nullptr;  // owned
+  bool development_ = false;
   // Owned by the profile.
   std::map<std::string, QtSchemeHandler*> scheme_handlers_;
   // The folders of the profile's first storage that this run made, and which of

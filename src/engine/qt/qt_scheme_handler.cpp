@@ -1,7 +1,9 @@
 #include "engine/qt/qt_scheme_handler.h"
 
 #include <QBuffer>
+#include <QMultiMap>
 #include <QWebEngineUrlRequestJob>
+#include <cstdio>
 
 #include "engine/thread_check.h"
 
@@ -38,10 +40,25 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   std::shared_ptr<ResourceHandler> handler =
       it->second->Create(nullptr, nullptr, scheme_name_, request);
   if (!handler) {
+    if (development_) {
+      std::fprintf(stderr, "lumio: %s not found\n",
+                   url.toString(QUrl::FullyEncoded).toUtf8().constData());
+      std::fflush(stderr);
+    }
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
   auto* buffer = new SharedBuffer(handler->shared_data(), job);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+  // Keeps the engine's memory cache from serving an old copy on a plain reload or a
+  // new visit; before Qt 6.6 an answer carries no headers, and every reload in
+  // development mode bypasses the caches instead (QtDevelopment).
+  if (development_) {
+    QMultiMap<QByteArray, QByteArray> headers;
+    headers.insert(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+    job->setAdditionalResponseHeaders(headers);
+  }
+#endif
   job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);
 }
 
