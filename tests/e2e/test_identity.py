@@ -174,7 +174,7 @@ def test_the_package_carries_the_applications_fields():
                     "usr/share/keyrings/%s.gpg" % APP_ID):
             assert " ./%s\n" % rel in files, rel
         assert "lumio-app" not in files and "libexec/lumio/" not in files
-        assert "Recommends: xdg-utils, unattended-upgrades" in fields
+        assert "Recommends: xdg-utils, qt6-wayland, unattended-upgrades" in fields
         # Installed, it adds its own signed package source and unattended-upgrades
         # origin; removed, it takes them away.
         root = os.path.join(work, "system")
