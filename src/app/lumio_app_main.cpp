@@ -35,6 +35,17 @@ std::string PackPath() {
   return (exe.parent_path() / ".." / "share" / "lumio" / "lumio.pak").lexically_normal();
 }
 
+// What --version prints: enough for a bug report to say which engine, and how far
+// its security fixes go.
+void PrintVersions() {
+  const engine::Versions v = engine::GetVersions();
+  std::printf("Lumio %s\n", protocol::kVersion);
+  std::printf("Qt %s (built with %s)\n", v.toolkit.c_str(), v.toolkit_built.c_str());
+  std::printf("Qt WebEngine %s\n", v.engine.c_str());
+  std::printf("Chromium %s\n", v.chromium.c_str());
+  std::printf("Chromium security patches up to %s\n", v.security_patch.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +53,10 @@ int main(int argc, char** argv) {
   const int exit_code = engine::ExecuteProcess(argc, argv, app);
   if (exit_code >= 0)
     return exit_code;
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    PrintVersions();
+    return 0;
+  }
 
   engine::Settings settings;
   settings.command_line_args_disabled = true;

@@ -1,4 +1,5 @@
 // The engine's process entry, start-up and message loop over Qt WebEngine.
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QApplication>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -215,6 +216,16 @@ void PostDelayedTask(std::function<void()> task, int64_t delay_ms) {
 
 bool CurrentlyOnUIThread() {
   return qApp && QThread::currentThread() == qApp->thread();
+}
+
+Versions GetVersions() {
+  Versions versions;
+  versions.toolkit = qVersion();
+  versions.toolkit_built = QT_VERSION_STR;
+  versions.engine = qWebEngineVersion();
+  versions.chromium = qWebEngineChromiumVersion();
+  versions.security_patch = qWebEngineChromiumSecurityPatchVersion();
+  return versions;
 }
 
 }  // namespace engine
