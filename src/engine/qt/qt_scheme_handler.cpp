@@ -41,6 +41,10 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  if (handler->no_store())
+    job->setAdditionalResponseHeaders({{"Cache-Control", "no-store"}});
+#endif
   auto* buffer = new SharedBuffer(handler->shared_data(), job);
   job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);
 }
