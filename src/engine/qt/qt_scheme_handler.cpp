@@ -1,6 +1,7 @@
 #include "engine/qt/qt_scheme_handler.h"
 
 #include <QBuffer>
+#include <QMultiMap>
 #include <QWebEngineUrlRequestJob>
 
 #include "engine/thread_check.h"
@@ -42,8 +43,11 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     return;
   }
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-  if (handler->no_store())
-    job->setAdditionalResponseHeaders({{"Cache-Control", "no-store"}});
+  if (handler->no_store()) {
+    QMultiMap<QByteArray, QByteArray> headers;
+    headers.insert("Cache-Control", "no-store");
+    job->setAdditionalResponseHeaders(headers);
+  }
 #endif
   auto* buffer = new SharedBuffer(handler->shared_data(), job);
   job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);

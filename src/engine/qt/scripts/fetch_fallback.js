@@ -81,6 +81,13 @@ function ownFileUrl(input) {
   }
   return apply(urlHref, url, []);
 }
+// True when |input| is an address of our scheme on a host that is not ours: the
+// engine fails it as it fails a missing file of ours.
+function otherHostOfOurScheme(input) {
+  var url = resolvedUrl(input);
+  return url !== null &&
+      apply(urlProtocol, url, []) === apply(split, APP_ORIGIN, ['//'])[0];
+}
 function abortError() {
   return construct(DOMExceptionType, ['The user aborted a request.', 'AbortError']);
 }
@@ -175,8 +182,8 @@ function fetchThroughXHR(url, request) {
   }]);
 }
 
-// The engine's answer for a file of ours: |response| itself, or, for a file it did
-// not find, the TypeError of a failed request.
+// The engine's answer for an address of our scheme: |response| itself, or, for a
+// file it did not find, the TypeError of a failed request.
 function ownFileResponse(response) {
   // An opaque answer (no-cors from another origin) shows no status to judge by.
   if (apply(responseOk, response, []) || apply(responseType, response, []) === 'opaque') {
@@ -192,6 +199,9 @@ function ownFileResponse(response) {
 function fetch(input) {
   var url = ownFileUrl(input);
   if (url === null) {
+    if (otherHostOfOurScheme(input)) {
+      return apply(promiseThen, apply(originalFetch, this, arguments), [ownFileResponse]);
+    }
     var remote = isAppDocument ? webUrl(input) : null;
     if (remote === null) return apply(originalFetch, this, arguments);
     var described;
