@@ -23,6 +23,7 @@ import json
 import os
 import platform
 import random
+import re
 import shutil
 import signal
 import statistics
@@ -42,8 +43,12 @@ from lumio_session import (  # noqa: E402
 BUILD = os.environ.get("LUMIO_BUILD") or os.path.join(ROOT, "build")
 PEER = os.path.join(BUILD, "bench", "peers", "lumio-peer")
 RESULTS = os.path.join(HERE, "RESULTS.md")
-BEGIN_MARK = "<!-- run_bench.py: begin -->"
-END_MARK = "<!-- run_bench.py: end -->"
+# Each platform's run has a section of its own, between marks that name it, and the
+# table of every platform's ratios is made anew from those sections.
+BEGIN_MARK = "<!-- run_bench.py: begin %s -->"
+END_MARK = "<!-- run_bench.py: end %s -->"
+PLATFORMS_BEGIN = "<!-- run_bench.py: platforms begin -->"
+PLATFORMS_END = "<!-- run_bench.py: platforms end -->"
 
 SMALL_REQUEST = json.dumps({"command": "OrbitToastHide"})
 SEQUENTIAL = 5000
@@ -588,12 +593,42 @@ def load_note(loads):
     return text
 
 
-def report(figures, args, started, loads, elapsed, unpacked):
-    text = [BEGIN_MARK, "", "## Lumio against a bare Qt WebEngine program", "",
-            "`bench/run_bench.py` (`make bench`), %s UTC, %s; Qt 6.4 WebEngine (Chromium "
-            "102), RelWithDebInfo build. Medians over %d interleaved pairs (start and "
+def platform_name():
+    """The distribution and release, e.g. "Debian 12": what a section is kept under."""
+    fields = {}
+    try:
+        with open("/etc/os-release") as f:
+            for line in f:
+                key, _, value = line.strip().partition("=")
+                fields[key] = value.strip('"')
+    except OSError:
+        pass
+    name = fields.get("NAME", platform.system()).split()[0]
+    return ("%s %s" % (name, fields.get("VERSION_ID", ""))).strip()
+
+
+def engine_name(app):
+    """The engine lumio-app runs with, from its --version."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    out = subprocess.run([app, "--version"], capture_output=True, text=True, env=env,
+                         timeout=60)
+    lines = dict(line.rsplit(" ", 1) for line in out.stdout.splitlines() if " " in line)
+    if out.returncode != 0 or "Qt WebEngine" not in lines or "Chromium" not in lines:
+        sys.exit("%s --version did not name its engine:\n%s%s" % (app, out.stdout, out.stderr))
+    patch = lines.get("Chromium security patches up to")
+    return "Qt WebEngine %s (Chromium %s%s)" % (
+        lines["Qt WebEngine"], lines["Chromium"],
+        ", security patches up to %s" % patch if patch else "")
+
+
+def report(figures, args, started, loads, elapsed, unpacked, where, engine):
+    text = [BEGIN_MARK % where, "", "## Lumio against a bare Qt WebEngine program: %s"
+            % where, "",
+            "`bench/run_bench.py` (`make bench`), %s UTC, %s; %s, %s, RelWithDebInfo "
+            "build. Medians over %d interleaved pairs (start and "
             "memory: %d fresh starts of each), with the smallest and largest sample."
-            % (started.strftime("%Y-%m-%d %H:%M"), machine(), args.pairs, args.starts),
+            % (started.strftime("%Y-%m-%d %H:%M"), machine(), where, engine, args.pairs,
+               args.starts),
             "",
             load_note(loads) + " The pairs alternate who goes first and run seconds "
             "apart, so a change of load weighs on both sides alike. The run took %.0f s."
@@ -641,22 +676,80 @@ def report(figures, args, started, loads, elapsed, unpacked):
             "and a request interceptor; the peer with the engine's defaults.",
             "",
             "Reproduce: `make bench` (or, once built, `/usr/bin/python3 bench/run_bench.py"
-            " --pairs %d --starts %d`)." % (args.pairs, args.starts), "", END_MARK]
+            " --pairs %d --starts %d`)." % (args.pairs, args.starts), "",
+            END_MARK % where]
     return "\n".join(text) + "\n"
 
 
-def write_results(section):
+def sections(text):
+    """{platform: its section's text} for every platform's section in |text|."""
+    found = {}
+    head = BEGIN_MARK.split("%s")[0]
+    for part in text.split(head)[1:]:
+        where = part.split(" -->", 1)[0]
+        end = END_MARK % where
+        if end in part:
+            found[where] = part.split(end, 1)[0]
+    return found
+
+
+def platforms_table(text):
+    """Lumio / peer of every figure, a column for each platform's latest run."""
+    columns = {}
+    for where, section in sections(text).items():
+        rows = {}
+        for line in section.splitlines():
+            cells = [c.strip() for c in line.strip().strip("|").split("|")]
+            # The main table: figure, unit, Lumio, peer, Lumio / peer, ...
+            if len(cells) == 9 and cells[4] not in ("Lumio / peer", "---:"):
+                rows[(cells[0], cells[1])] = "%s / %s (%s)" % (cells[2], cells[3], cells[4])
+        m = re.search(r"Qt WebEngine ([\d.]+) \(Chromium ([\d.]+)", section)
+        engine = "Qt %s, Chromium %s" % m.groups() if m else "engine not recorded"
+        columns[where] = (engine, rows)
+    names = sorted(columns)
+    figures = []
+    for where in names:
+        figures += [f for f in columns[where][1] if f not in figures]
+    lines = [PLATFORMS_BEGIN, "", "## Lumio / peer on each platform", "",
+             "Each platform's latest `make bench` (its section below), figure by "
+             "figure: Lumio's median / the peer's median (their ratio). The peer runs on "
+             "the same engine as Lumio in each column.", "",
+             "| figure | unit | %s |" % " | ".join(
+                 "%s (%s)" % (w, columns[w][0]) for w in names),
+             "| --- | --- |" + " ---: |" * len(names)]
+    for figure, unit in figures:
+        lines.append("| %s | %s | %s |" % (figure, unit, " | ".join(
+            columns[w][1].get((figure, unit), "") for w in names)))
+    lines += ["", PLATFORMS_END]
+    return "\n".join(lines) + "\n"
+
+
+def write_results(section, where):
     try:
         with open(RESULTS) as f:
             current = f.read()
     except OSError:
         current = "# Benchmark results\n"
-    if BEGIN_MARK in current and END_MARK in current:
-        head, rest = current.split(BEGIN_MARK, 1)
-        tail = rest.split(END_MARK, 1)[1].lstrip("\n")
+    begin, end = BEGIN_MARK % where, END_MARK % where
+    if begin in current and end in current:
+        head, rest = current.split(begin, 1)
+        tail = rest.split(end, 1)[1].lstrip("\n")
         current = head + section + ("\n" + tail if tail else "")
+    elif sections(current):
+        # Beside the other platforms' sections.
+        last = END_MARK % sorted(sections(current), key=current.index)[-1]
+        head, tail = current.split(last, 1)
+        current = head + last + "\n\n" + section.rstrip("\n") + tail
     else:
         current = current.rstrip("\n") + "\n\n" + section
+    summary = platforms_table(current)
+    if PLATFORMS_BEGIN in current and PLATFORMS_END in current:
+        head, rest = current.split(PLATFORMS_BEGIN, 1)
+        current = head + summary.rstrip("\n") + rest.split(PLATFORMS_END, 1)[1]
+    else:
+        head = BEGIN_MARK.split("%s")[0]
+        before, after = current.split(head, 1)
+        current = before + summary + "\n" + head + after
     with open(RESULTS, "w") as f:
         f.write(current)
 
@@ -677,6 +770,9 @@ def main():
         if not os.path.exists(path):
             sys.exit("%s is missing: build first (make bench builds it)" % path)
     os.environ["LUMIO_STAGE"] = os.path.join(BUILD, "stage")
+    where = platform_name()
+    engine = engine_name(os.path.join(BUILD, "stage", "bin", "lumio-app"))
+    log("measuring on %s, %s" % (where, engine))
 
     started = datetime.datetime.utcnow()
     loads = [os.getloadavg()[0]]
@@ -782,10 +878,11 @@ def main():
             shutil.rmtree(root, ignore_errors=True)
 
     loads.append(os.getloadavg()[0])
-    section = report(figures, args, started, loads, time.monotonic() - t_start, unpacked)
+    section = report(figures, args, started, loads, time.monotonic() - t_start, unpacked,
+                     where, engine)
     print(section)
     if not args.no_write:
-        write_results(section)
+        write_results(section, where)
         log("wrote", RESULTS)
 
 

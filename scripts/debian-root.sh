@@ -1,89 +1,125 @@
 #!/usr/bin/env bash
-# A clean Debian root made with mmdebstrap, kept for reuse:
+# A Debian root of any release, made with mmdebstrap and kept between runs, and a
+# command run inside it with /proc, /sys, /dev, /dev/pts and /dev/shm bound.
 #
-#   scripts/debian-root.sh SUITE DIR [PACKAGE...]   make DIR (if missing) with PACKAGEs
-#   scripts/debian-root.sh --run DIR BIND... -- COMMAND...
+#   scripts/debian-root.sh [options] <suite> <dir> [-- command [args...]]
 #
-# The first form builds DIR from Debian's archive (minbase, apt and PACKAGEs) into a
-# folder beside it and renames it into place when complete, so that an interrupted
-# run leaves nothing that looks usable; DIR/.packages records what it was made with,
-# and a DIR made with other packages is made again. The second form runs COMMAND
-# chrooted into DIR with /proc, /sys and /dev, and each host folder BIND at its own
-# path, mounted for the command's time, in a mount namespace of its own; a trap
-# unmounts them whatever happens, and a killed run's mounts end with its namespace.
+# <dir> is made when missing, and made anew when older than --max-age days (security
+# fixes arrive that way) or when it was made for another suite or package list. It is
+# built beside <dir> and renamed into place only once complete, so a run that is
+# interrupted never leaves a half-made root to be taken for a cached one. Without a
+# command the root is only made ready.
+#
+#   --include PKG,...    packages installed when the root is made (repeatable)
+#   --copy SRC:DEST      copy the folder SRC to DEST inside the root before the command
+#                        (DEST emptied first; build*/ folders of SRC are left out)
+#   --mirror URL         Debian archive (default http://deb.debian.org/debian)
+#   --max-age DAYS       rebuild a root older than this (default 7)
+#
+# Needs root (bind mounts and chroot); mmdebstrap runs in its root mode. Concurrent
+# runs on the same <dir> wait for each other. Mounts are undone on every exit path.
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 SUITE DIR [PACKAGE...] | $0 --run DIR [BIND...] -- COMMAND..." >&2
+  sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
   exit 2
 }
 
-if [ "${1:-}" = --run ]; then
-  [ $# -ge 4 ] || usage
-  # In a mount namespace of its own, so that even a killed run leaves no mount
-  # behind on the host: the namespace ends with its last process.
-  if [ -z "${DEBIAN_ROOT_PRIVATE_MOUNTS:-}" ]; then
-    DEBIAN_ROOT_PRIVATE_MOUNTS=1 exec unshare --mount --propagation private "$0" "$@"
-  fi
-  root=$(cd "$2" && pwd)
-  shift 2
-  binds=()
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do binds+=("$1"); shift; done
-  [ "${1:-}" = -- ] && [ $# -ge 2 ] || usage
+includes=()
+copies=()
+mirror=http://deb.debian.org/debian
+max_age=7
+while [ $# -gt 0 ]; do
+  case $1 in
+    --include) includes+=("$2"); shift 2 ;;
+    --copy) copies+=("$2"); shift 2 ;;
+    --mirror) mirror=$2; shift 2 ;;
+    --max-age) max_age=$2; shift 2 ;;
+    -h | --help) usage ;;
+    -*) echo "$0: unknown option $1" >&2; usage ;;
+    *) break ;;
+  esac
+done
+[ $# -ge 2 ] || usage
+suite=$1
+dir=${2%/}
+shift 2
+command=()
+if [ $# -gt 0 ]; then
+  [ "$1" = -- ] || usage
   shift
-  mounted=()
-  cleanup() {
-    local i
-    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
-      umount -l "${mounted[$i]}" 2>/dev/null || true
-    done
-  }
-  trap cleanup EXIT
-  mount_at() {  # mount_at SOURCE TARGET [OPTIONS...]
-    local source=$1 target=$2
-    shift 2
-    mkdir -p "$target"
-    mount "$@" "$source" "$target"
-    mounted+=("$target")
-  }
-  mount_at proc "$root/proc" -t proc
-  mount_at /sys "$root/sys" --rbind
-  mount_at /dev "$root/dev" --rbind
-  for b in "${binds[@]}"; do mount_at "$b" "$root$b" --bind; done
-  # Not exec: the trap must run after the command. A termination signal goes on to
-  # the command, whose end ends this script.
-  chroot "$root" "$@" &
-  child=$!
-  trap 'kill -TERM "$child" 2>/dev/null || true' TERM INT
-  status=0
-  while :; do
-    wait "$child" && status=0 || status=$?
-    kill -0 "$child" 2>/dev/null || break
-  done
-  exit "$status"
+  command=("$@")
 fi
 
-[ $# -ge 2 ] || usage
-suite=$1 dir=$2
-shift 2
-wanted=$(printf '%s\n' "$suite" apt "$@" | sort -u)
-if [ -f "$dir/.packages" ] && [ "$(cat "$dir/.packages")" = "$wanted" ]; then
-  exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "$0: needs root for chroot and bind mounts (run it with sudo)" >&2
+  exit 1
 fi
 command -v mmdebstrap >/dev/null || { echo "$0: mmdebstrap is not installed" >&2; exit 1; }
-[ "$(id -u)" -eq 0 ] || { echo "$0: making a root needs root" >&2; exit 1; }
+
 mkdir -p "$(dirname "$dir")"
 exec 9>"$dir.lock"
 flock 9
-# Another run may have made it while this one waited.
-if [ -f "$dir/.packages" ] && [ "$(cat "$dir/.packages")" = "$wanted" ]; then
-  exit 0
+
+include_list=$(IFS=,; echo "${includes[*]:-}")
+# What the root was made from: a change of any of it makes it anew.
+wanted="suite=$suite mirror=$mirror include=$include_list"
+stamp=$dir/.debian-root
+
+fresh() {
+  [ -f "$stamp" ] || return 1
+  [ "$(sed -n 1p "$stamp")" = "$wanted" ] || return 1
+  [ -n "$(find "$stamp" -mtime -"$max_age")" ]
+}
+
+if ! fresh; then
+  echo "debian-root: making the $suite root in $dir"
+  new=$dir.new
+  rm -rf "$new"
+  sources=(
+    "deb $mirror $suite main"
+    "deb $mirror $suite-updates main"
+    "deb ${mirror%/debian}/debian-security $suite-security main"
+  )
+  mmdebstrap --mode=root --variant=apt ${include_list:+--include="$include_list"} \
+    "$suite" "$new" "${sources[@]}"
+  echo "$wanted" >"$new/.debian-root"
+  rm -rf "$dir"
+  mv "$new" "$dir"
 fi
-partial="$dir.partial"
-rm -rf "$partial"
-include=$(printf '%s\n' "$@" | paste -sd, -)
-mmdebstrap --variant=minbase ${include:+--include="$include"} "$suite" "$partial" \
-  http://deb.debian.org/debian
-printf '%s\n' "$wanted" > "$partial/.packages"
-rm -rf "$dir"
-mv "$partial" "$dir"
+
+[ ${#command[@]} -gt 0 ] || exit 0
+
+mounted=()
+unmount_all() {
+  local i
+  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
+    umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" ||
+      echo "debian-root: could not unmount ${mounted[i]}" >&2
+  done
+  mounted=()
+}
+trap unmount_all EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+for m in /proc /sys /dev /dev/pts /dev/shm; do
+  mkdir -p "$dir$m"
+  mount --bind "$m" "$dir$m"
+  mounted+=("$dir$m")
+done
+# The host's name servers, for apt inside.
+cp -L /etc/resolv.conf "$dir/etc/resolv.conf"
+
+for c in "${copies[@]}"; do
+  src=${c%%:*}
+  dest=$dir/${c#*:}
+  rm -rf "$dest"
+  mkdir -p "$dest"
+  tar -C "$src" --exclude='./build*' -cf - . | tar -C "$dest" -xf -
+done
+
+# The command's status is the script's; the EXIT trap unmounts either way.
+chroot "$dir" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
+  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
+  ${CI:+CI="$CI"} "${command[@]}"

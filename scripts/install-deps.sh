@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and running Lumio need; with --test, also
-# the ones its tests need. Does nothing when all of them are present already.
+# the ones its tests need; with --ci, those and what CI itself uses. Does nothing when
+# all of them are present already.
 # Root installs directly; another user needs sudo, or is told what to run as root.
 set -euo pipefail
 
-usage() { echo "usage: $0 [--test]" >&2; exit 2; }
+usage() { echo "usage: $0 [--test | --ci]" >&2; exit 2; }
 with_tests=0
+with_ci=0
 case $# in
   0) ;;
-  1) [ "$1" = --test ] || usage; with_tests=1 ;;
+  1) case $1 in
+       --test) with_tests=1 ;;
+       --ci) with_tests=1; with_ci=1 ;;
+       *) usage ;;
+     esac ;;
   *) usage ;;
 esac
 
@@ -68,6 +74,10 @@ if [ "$with_tests" -eq 1 ]; then
   command -v npm >/dev/null 2>&1 || packages+=(npm)
   # The accessibility bus and a screen reader's library, for tests/e2e/test_accessibility.py.
   packages+=(at-spi2-core python3-pyatspi)
+fi
+if [ "$with_ci" -eq 1 ]; then
+  # .ci/run runs the tests once more in a Debian 13 root that mmdebstrap makes.
+  packages+=(mmdebstrap)
 fi
 
 missing=()

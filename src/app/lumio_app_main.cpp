@@ -30,11 +30,30 @@
 #include "resources/web_folder.h"
 #include "resources/zip_archive.h"
 
+namespace {
+
+// What --version prints: enough for a bug report to say which engine, and how far
+// its security fixes go.
+void PrintVersions(const AppIdentity& identity) {
+  const engine::Versions v = engine::GetVersions();
+  std::printf("%s %s\n", identity.name.c_str(), identity.version.c_str());
+  std::printf("Qt %s (built with %s)\n", v.toolkit.c_str(), v.toolkit_built.c_str());
+  std::printf("Qt WebEngine %s\n", v.engine.c_str());
+  std::printf("Chromium %s\n", v.chromium.c_str());
+  std::printf("Chromium security patches up to %s\n", v.security_patch.c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   auto app = std::make_shared<OrbitApp>();
   const int exit_code = engine::ExecuteProcess(argc, argv, app);
   if (exit_code >= 0)
     return exit_code;
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    PrintVersions(BuiltAppIdentity());
+    return 0;
+  }
 
   engine::Settings settings;
   settings.command_line_args_disabled = true;

@@ -10,7 +10,7 @@ void OrbitApp::OnBeforeCommandLineProcessing(const std::string& process_type,
 
 void OrbitApp::OnRegisterCustomSchemes(engine::SchemeRegistrar& registrar) {
   registrar.AddCustomScheme(protocol::kAppScheme, /*is_standard=*/true, /*is_local=*/true,
-                            /*is_display_isolated=*/false);
+                            /*is_display_isolated=*/false, /*is_fetch_enabled=*/true);
 }
 
 std::shared_ptr<engine::BrowserProcessHandler> OrbitApp::GetBrowserProcessHandler() {

@@ -16,10 +16,12 @@ class SchemeRegistrar {
   virtual ~SchemeRegistrar() = default;
   // Must be the same in every process. Returns false when the scheme could not be
   // registered (already registered, or a name the engine reserves).
+  // |is_fetch_enabled|: the Fetch API may reach it, where the engine allows that.
   virtual bool AddCustomScheme(const std::string& scheme_name,
                                bool is_standard,
                                bool is_local,
-                               bool is_display_isolated) = 0;
+                               bool is_display_isolated,
+                               bool is_fetch_enabled) = 0;
 };
 
 class BrowserProcessHandler {

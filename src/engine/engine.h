@@ -95,6 +95,17 @@ void PostDelayedTask(std::function<void()> task, int64_t delay_ms);
 // True on the UI (main) thread.
 bool CurrentlyOnUIThread();
 
+// What the program runs on, as the libraries loaded at run time report it; needs
+// no application object.
+struct Versions {
+  std::string toolkit;         // the toolkit (Qt) the program runs with
+  std::string toolkit_built;   // the toolkit's version the program was built against
+  std::string engine;          // the web engine's own release (Qt WebEngine)
+  std::string chromium;        // the Chromium the engine is built on
+  std::string security_patch;  // the Chromium release its security fixes come up to
+};
+Versions GetVersions();
+
 }  // namespace engine
 
 #endif  // SRC_ENGINE_ENGINE_H_

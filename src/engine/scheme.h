@@ -13,15 +13,21 @@ namespace engine {
 // A complete response held in memory: status 200 with a MIME type and a body.
 class ResourceHandler {
  public:
-  ResourceHandler(std::string mime_type, std::shared_ptr<const std::string> data)
-      : mime_type_(std::move(mime_type)), data_(std::move(data)) {}
+  ResourceHandler(std::string mime_type,
+                  std::shared_ptr<const std::string> data,
+                  bool no_store = false)
+      : mime_type_(std::move(mime_type)), data_(std::move(data)), no_store_(no_store) {}
   const std::string& mime_type() const { return mime_type_; }
+  // The engine must keep no copy of the response (Cache-Control: no-store), so a
+  // plain reload asks again. Engines that cannot say it ignore it.
+  bool no_store() const { return no_store_; }
   const std::string& data() const { return *data_; }
   std::shared_ptr<const std::string> shared_data() const { return data_; }
 
  private:
   std::string mime_type_;
   std::shared_ptr<const std::string> data_;
+  bool no_store_ = false;
 };
 
 class SchemeHandlerFactory {

@@ -16,6 +16,10 @@ class PackSource {
   // the URL path without its leading "/", percent-escapes left as they are
   // ("js/app.js"); ASCII letters match in either case.
   virtual std::shared_ptr<const std::string> GetFile(const std::string& name) const = 0;
+
+  // True when a file may change between two requests for it (a folder being
+  // edited): then no response may be kept in the engine's cache.
+  virtual bool ReadsAfresh() const { return false; }
 };
 
 #endif  // SRC_RESOURCES_PACK_SOURCE_H_

@@ -29,6 +29,6 @@ std::shared_ptr<engine::ResourceHandler> OrbitZipArchiveSchemeHandlerFactory::Cr
   if (!data)
     return nullptr;
   // The MIME type comes from the path as requested, so Index.HTML is text/plain.
-  return std::make_shared<engine::ResourceHandler>(MimeTypeForPath(path),
-                                                   std::move(data));
+  return std::make_shared<engine::ResourceHandler>(MimeTypeForPath(path), std::move(data),
+                                                   archive_->ReadsAfresh());
 }

@@ -32,6 +32,7 @@ class WebFolder : public PackSource {
   // percent-escapes as they are). Only regular, non-empty files of at most
   // kMaxFileBytes are served.
   std::shared_ptr<const std::string> GetFile(const std::string& name) const override;
+  bool ReadsAfresh() const override { return true; }
 
   static constexpr size_t kMaxFileBytes = size_t{512} << 20;
 

@@ -85,6 +85,21 @@ def holds_for(probe, duration, interval=0.2, what="condition"):
         time.sleep(interval)
 
 
+_ENGINE_VERSION = []
+
+
+def engine_version():
+    """(major, minor, patch) of the Qt WebEngine that the staged lumio-app runs with."""
+    if not _ENGINE_VERSION:
+        out = subprocess.run([os.path.join(STAGE, APP_REL), "--version"], check=True,
+                             capture_output=True, text=True, timeout=60).stdout
+        found = re.search(r"^Qt WebEngine (\d+)\.(\d+)\.(\d+)$", out, re.M)
+        if not found:
+            raise SessionError("lumio-app --version names no engine:\n" + out)
+        _ENGINE_VERSION.append(tuple(int(n) for n in found.groups()))
+    return _ENGINE_VERSION[0]
+
+
 def free_port():
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
         s.bind(("127.0.0.1", 0))
@@ -527,6 +542,10 @@ class Lumio:
         target = wait_for(probe, timeout, interval=0.25,
                           what="a DevTools page target at " + origin)
         self.devtools = DevTools(target["webSocketDebuggerUrl"])
+        # Newer engines list the target under the address it is loading while its
+        # document is still the initial empty one, which has none of the page.
+        self.devtools.wait_js("document.URL !== 'about:blank'", timeout,
+                              what="the page's own document")
         return self.devtools
 
     def wait_page_ready(self, timeout=20):

@@ -315,7 +315,9 @@ def test_system_controls_call_their_commands_and_show_the_answers(console, deskt
                  "OrbitOSOpenExternalBrowser")["response"] == "{}"
     opened = os.path.join(desktop.root, "bin", "opened")
     if os.path.exists(opened):  # once the desktop opens links (xdg-open stands in here)
-        assert open(opened).read().split() == ["https://example.org/lumio"]
+        # The shell makes the file before printf has written to it.
+        assert ls.wait_for(lambda: open(opened).read().split(), 10,
+                           what="the opened address") == ["https://example.org/lumio"]
 
 
 def test_quit_hides_tells_the_page_and_exits(console):

@@ -6,6 +6,8 @@ import urllib.request
 
 import pytest
 
+import pytest
+
 import lumio_session as ls
 
 PAGE = """<!DOCTYPE html>
@@ -92,6 +94,21 @@ def test_edits_show_on_reload_without_repacking(launch, desktop):
                 what=lambda: "the page edited again (have %r)" % (page_state(app),))
     with open(app.log_path, encoding="utf-8", errors="replace") as f:
         assert "serving app://lumio/ from %s" % os.path.realpath(site) in f.read()
+
+
+def test_a_plain_reload_shows_edited_files(launch, desktop):
+    if ls.engine_version() < (6, 8):
+        pytest.skip("Qt WebEngine before 6.8 cannot mark app:// responses no-store")
+    site = make_site(desktop.root)
+    app = launch(pack=None, env={"LUMIO_WEB_DIR": site})
+    app.connect()
+    ls.wait_for(lambda: page_state(app) == ["dev one", "one", "one", "rgb(1, 2, 3)"], 20,
+                what=lambda: "the folder's page (have %r)" % (page_state(app),))
+    # What a developer does after saving: reload, with no DevTools setting.
+    edit_site(site, "two", (4, 5, 6))
+    app.devtools.evaluate("location.reload(), true")
+    ls.wait_for(lambda: page_state(app) == ["dev two", "two", "two", "rgb(4, 5, 6)"], 20,
+                what=lambda: "the edited page (have %r)" % (page_state(app),))
 
 
 def test_the_folder_follows_the_packs_rules_and_keeps_its_files_to_itself(launch, desktop):

@@ -4,6 +4,8 @@ import base64
 import json
 import os
 
+import pytest
+
 import lumio_session as ls
 
 # fetch(input, init) read every way a page would: {status, statusText, type, url,
@@ -124,6 +126,17 @@ def test_page_scripts_that_replace_built_ins_do_not_break_it(app):
     assert result == pack_bytes("data.json").decode("utf-8")
 
 
+def test_the_engine_fetches_its_own_files_where_it_can(app):
+    if ls.engine_version() < (6, 8):
+        pytest.skip("Qt WebEngine before 6.8 cannot let fetch() reach app://")
+    # The engine's own Response is "basic"; one the page script makes from an XHR
+    # is "default".
+    assert app.devtools.evaluate(
+        "Promise.all(['notes.txt', 'data.json'].map(n => fetch(n).then(r => r.type)))"
+    ) == ["basic", "basic"]
+    assert fetch(app, '"nope.txt"') == {"rejected": ["TypeError", "Failed to fetch", True]}
+
+
 def test_other_addresses_go_to_the_engines_own_fetch(app):
     with ls.LocalWebServer({"/hello.txt": ("text/plain", b"from the web")}) as web:
         result = app.devtools.evaluate(
@@ -146,7 +159,7 @@ PAGE_SCRIPT = os.path.join(os.path.dirname(ls.STAGE), "generated", "page_script.
 # (a function source), then fetches data.json twice and notes.txt once; returns
 # what the frame's engine fetch and XHR were asked for, and the texts.
 ENGINE_FETCH_FN = r"""
-(async function (engineSource, pageScript) {
+(async function (engineSource, pageScript, names) {
   const frame = document.createElement('iframe');
   await new Promise(resolve => { frame.onload = resolve; document.body.appendChild(frame); });
   const win = frame.contentWindow;
@@ -162,7 +175,7 @@ ENGINE_FETCH_FN = r"""
   win.document.addEventListener('lumio-bridge-port', e => e.preventDefault(), {once: true});
   win.eval(pageScript);
   const texts = [];
-  for (const name of ['data.json', 'data.json', 'notes.txt']) {
+  for (const name of names) {
     try { texts.push(await (await win.fetch(name)).text()); }
     catch (e) { texts.push(e.name); }
   }
@@ -171,11 +184,15 @@ ENGINE_FETCH_FN = r"""
 })
 """
 
-# An engine that serves app://lumio/ through fetch (Qt 6.6 and later, flag set).
+# An engine that serves app://lumio/ through fetch (Qt 6.8, flag set), and answers a
+# file its scheme handler does not find with a 404.
 ENGINE_THAT_CAN = r"""
 (function (log) {
   return function (input) {
     log.push(String(input));
+    if (String(input).startsWith('missing')) {
+      return Promise.resolve(new Response('never ends', {status: 404}));
+    }
     return Promise.resolve(new Response('engine: ' + input));
   };
 })
@@ -196,13 +213,16 @@ def test_the_engines_fetch_is_used_when_it_can_and_probed_only_until_known(app):
     with open(PAGE_SCRIPT, encoding="utf-8") as f:
         page_script = f.read()
 
-    def run(engine):
-        return app.devtools.evaluate("(%s)(%s, %s)" % (
-            ENGINE_FETCH_FN, json.dumps(engine), json.dumps(page_script)))
+    def run(engine, names=("data.json", "data.json", "notes.txt")):
+        return app.devtools.evaluate("(%s)(%s, %s, %s)" % (
+            ENGINE_FETCH_FN, json.dumps(engine), json.dumps(page_script),
+            json.dumps(names)))
 
-    can = run(ENGINE_THAT_CAN)
-    # The engine gets each call as the page made it.
-    assert can["texts"] == ["engine: data.json", "engine: data.json", "engine: notes.txt"], can
+    # The engine gets each call as the page made it; its 404 for a missing file,
+    # whether it came while probing or after, rejects as a failed request does.
+    can = run(ENGINE_THAT_CAN, ["missing.txt", "data.json", "notes.txt", "missing.txt"])
+    assert can["texts"] == ["TypeError", "engine: data.json", "engine: notes.txt",
+                            "TypeError"], can
     assert can["seen"]["xhr"] == [], can
 
     cannot = run(ENGINE_THAT_CANNOT)

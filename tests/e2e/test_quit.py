@@ -23,7 +23,8 @@ HIDE = json.dumps({"command": "OrbitMainBrowserHide"})
 # What the engine says on its own when it starts: as root, and with the remote
 # debugging that the tests turn on.
 ENGINE_NOTICES = ("Sandboxing disabled by user.", "DevTools listening on ",
-                  "Remote debugging server started successfully.")
+                  "Remote debugging server started successfully.",
+                  "Added {--remote-allow-origins=*} to command-line arguments")
 
 # The page's beforeunload handler reports to |server| each time it runs, with the
 # answer its "OrbitAppQuitNow" query got, if any; with asks_to_stay it asks the

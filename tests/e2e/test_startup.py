@@ -3,6 +3,8 @@
 import json
 import os
 import re
+import subprocess
+import urllib.request
 
 import pytest
 
@@ -148,6 +150,30 @@ def test_user_agent(app):
     # The header on the wire says the same as the page does.
     with ls.LocalWebServer() as probe:
         assert probe.headers_of_image_request(app).get("User-Agent") == ua
+
+
+def test_version_names_the_engine_that_runs(app):
+    """--version, without a display, names the Chromium that really runs."""
+    env = {k: v for k, v in app.env().items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QTWEBENGINE_REMOTE_DEBUGGING")}
+    out = subprocess.run([app.app_path, "--version"], env=env, capture_output=True,
+                         text=True, timeout=30)
+    assert out.returncode == 0, out
+    lines = out.stdout.splitlines()
+    assert lines[0] == "Lumio 0.2.5", lines
+    assert re.fullmatch(r"Qt 6\.\d+\.\d+ \(built with 6\.\d+\.\d+\)", lines[1]), lines
+    assert re.fullmatch(r"Qt WebEngine 6\.\d+\.\d+", lines[2]), lines
+    chromium = re.fullmatch(r"Chromium (\d+(?:\.\d+){3})", lines[3])
+    patch = re.fullmatch(r"Chromium security patches up to (\d+(?:\.\d+){3})", lines[4])
+    assert chromium and patch, lines
+    # The running engine's own user agent, before Lumio puts its product in.
+    with urllib.request.urlopen("http://127.0.0.1:%d/json/version" % app.port,
+                                timeout=10) as r:
+        engine_ua = json.load(r)["User-Agent"]
+    assert " Chrome/%s " % chromium.group(1) in engine_ua, (engine_ua, lines)
+    assert " QtWebEngine/%s " % lines[2].split()[-1] in engine_ua, (engine_ua, lines)
+    assert tuple(map(int, patch.group(1).split("."))) >= tuple(
+        map(int, chromium.group(1).split("."))), lines
 
 
 @pytest.mark.parametrize("lang,expected", [

@@ -1,7 +1,7 @@
 """Automatic updates through the application's own signed apt repository, in a clean
 Debian 12 root.
 
-The root (scripts/debian-root.sh: minbase, the program's libraries, unattended-upgrades)
+The root (scripts/debian-test-root.sh: minbase, the program's libraries, unattended-upgrades)
 is made once and kept in /var/cache/lumio-ci (LUMIO_CI_CACHE); each run works on a copy.
 The test application's package (tests/e2e/identity_app, built by CTest into
 <build>/identity-app) is repacked as versions 1.0.0 and 1.0.1 with a signing key made
@@ -57,7 +57,7 @@ def base_root():
     if not os.path.exists(os.path.join(ti.STAGE, ti.RELS[0])):
         pytest.skip("the test application is not built: cmake --build build "
                     "--target lumio_identity_app")
-    made = run([os.path.join(SCRIPTS, "debian-root.sh"), "bookworm", BASE_ROOT]
+    made = run([os.path.join(SCRIPTS, "debian-test-root.sh"), "bookworm", BASE_ROOT]
                + ROOT_PACKAGES, timeout=3600)
     if made.returncode != 0:
         pytest.skip("no Debian 12 root could be made: " + made.stderr[-2000:])
@@ -73,12 +73,12 @@ def system(base_root, tmp_path):
     root = str(tmp_path / "root")
     subprocess.run(["cp", "-a", "--reflink=auto", base_root, root], check=True)
     yield root
-    # Mounts are gone with debian-root.sh's trap; a leftover would stop the removal.
+    # Mounts are gone with debian-test-root.sh's trap; a leftover would stop the removal.
     subprocess.run(["rm", "-rf", "--one-file-system", root])
 
 
 def in_root(root, *cmd, binds=()):
-    return run([os.path.join(SCRIPTS, "debian-root.sh"), "--run", root] + list(binds)
+    return run([os.path.join(SCRIPTS, "debian-test-root.sh"), "--run", root] + list(binds)
                + ["--"] + list(cmd))
 
 
@@ -169,7 +169,7 @@ class InRoot(ls.Lumio):
 
     @property
     def app_path(self):
-        return os.path.join(SCRIPTS, "debian-root.sh")
+        return os.path.join(SCRIPTS, "debian-test-root.sh")
 
 
 def start_to_the_handshake(desktop, system, name, release):

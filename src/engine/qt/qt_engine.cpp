@@ -1,4 +1,5 @@
 // The engine's process entry, start-up and message loop over Qt WebEngine.
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QApplication>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -30,7 +31,8 @@ class QtSchemeRegistrar : public SchemeRegistrar {
   bool AddCustomScheme(const std::string& scheme_name,
                        bool is_standard,
                        bool is_local,
-                       bool is_display_isolated) override {
+                       bool is_display_isolated,
+                       bool is_fetch_enabled) override {
     const QByteArray name = QByteArray::fromStdString(scheme_name);
     if (QWebEngineUrlScheme::schemeByName(name).name() == name)
       return false;
@@ -43,6 +45,13 @@ class QtSchemeRegistrar : public SchemeRegistrar {
       flags |= QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed;
     // Chromium's display isolation has no Qt flag; no scheme of ours asks for it.
     (void)is_display_isolated;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Before, the page script carries fetch() of the scheme over XMLHttpRequest.
+    if (is_fetch_enabled)
+      flags |= QWebEngineUrlScheme::FetchApiAllowed;
+#else
+    (void)is_fetch_enabled;
+#endif
     scheme.setFlags(flags);
     QWebEngineUrlScheme::registerScheme(scheme);
     return true;
@@ -255,6 +264,16 @@ void PostDelayedTask(std::function<void()> task, int64_t delay_ms) {
 
 bool CurrentlyOnUIThread() {
   return qApp && QThread::currentThread() == qApp->thread();
+}
+
+Versions GetVersions() {
+  Versions versions;
+  versions.toolkit = qVersion();
+  versions.toolkit_built = QT_VERSION_STR;
+  versions.engine = qWebEngineVersion();
+  versions.chromium = qWebEngineChromiumVersion();
+  versions.security_patch = qWebEngineChromiumSecurityPatchVersion();
+  return versions;
 }
 
 }  // namespace engine

@@ -48,17 +48,17 @@ void QtSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
-  auto* buffer = new SharedBuffer(handler->shared_data(), job);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
-  // Keeps the engine's memory cache from serving an old copy on a plain reload or a
-  // new visit; before Qt 6.6 an answer carries no headers, and every reload in
-  // development mode bypasses the caches instead (QtDevelopment).
-  if (development_) {
+  // Keeps the engine's memory cache from serving an old copy of a file being
+  // edited on a plain reload. Qt 6.4 gives an answer no headers; there every
+  // reload in development mode bypasses the caches instead (QtDevelopment).
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  if (handler->no_store()) {
     QMultiMap<QByteArray, QByteArray> headers;
-    headers.insert(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+    headers.insert("Cache-Control", "no-store");
     job->setAdditionalResponseHeaders(headers);
   }
 #endif
+  auto* buffer = new SharedBuffer(handler->shared_data(), job);
   job->reply(QByteArray::fromStdString(handler->mime_type()), buffer);
 }
 

@@ -5,8 +5,11 @@
 // app://lumio/ tries the engine's fetch until one succeeds (the engine can, and
 // keeps it from then on) or fails where XHR succeeds (it cannot: every later one
 // goes through XHR). A missing file rejects with a TypeError either way, as the
-// engine's own fetch does for a request its scheme handler fails. Everything else
-// goes to the engine's fetch unchanged.
+// engine's own fetch does for a request its scheme handler fails: the engine's
+// fetch resolves such a request with a 404 whose body never ends, so an answer
+// that is not a success becomes that TypeError here (our files are only ever
+// served whole, with status 200). Everything else goes to the engine's fetch
+// unchanged.
 var originalFetch = window.fetch;
 var construct = Reflect.construct;
 var defineProperty = Object.defineProperty;
@@ -24,6 +27,10 @@ var requestSignal = Object.getOwnPropertyDescriptor(Request.prototype, 'signal')
 var requestClone = Request.prototype.clone;
 var requestBody = Request.prototype.arrayBuffer;
 var ResponseType = Response;
+var responseOk = Object.getOwnPropertyDescriptor(Response.prototype, 'ok').get;
+var responseType = Object.getOwnPropertyDescriptor(Response.prototype, 'type').get;
+var responseBody = Object.getOwnPropertyDescriptor(Response.prototype, 'body').get;
+var streamCancel = ReadableStream.prototype.cancel;
 var HeadersType = Headers;
 var headersAppend = Headers.prototype.append;
 var headersForEach = Headers.prototype.forEach;
@@ -73,6 +80,13 @@ function ownFileUrl(input) {
     return null;
   }
   return apply(urlHref, url, []);
+}
+// True when |input| is an address of our scheme on a host that is not ours: the
+// engine fails it as it fails a missing file of ours.
+function otherHostOfOurScheme(input) {
+  var url = resolvedUrl(input);
+  return url !== null &&
+      apply(urlProtocol, url, []) === apply(split, APP_ORIGIN, ['//'])[0];
 }
 function abortError() {
   return construct(DOMExceptionType, ['The user aborted a request.', 'AbortError']);
@@ -168,9 +182,26 @@ function fetchThroughXHR(url, request) {
   }]);
 }
 
+// The engine's answer for an address of our scheme: |response| itself, or, for a
+// file it did not find, the TypeError of a failed request.
+function ownFileResponse(response) {
+  // An opaque answer (no-cors from another origin) shows no status to judge by.
+  if (apply(responseOk, response, []) || apply(responseType, response, []) === 'opaque') {
+    return response;
+  }
+  try {
+    var body = apply(responseBody, response, []);
+    if (body) apply(promiseThen, apply(streamCancel, body, []), [undefined, function () {}]);
+  } catch (e) {}
+  throw construct(TypeErrorType, ['Failed to fetch']);
+}
+
 function fetch(input) {
   var url = ownFileUrl(input);
   if (url === null) {
+    if (otherHostOfOurScheme(input)) {
+      return apply(promiseThen, apply(originalFetch, this, arguments), [ownFileResponse]);
+    }
     var remote = isAppDocument ? webUrl(input) : null;
     if (remote === null) return apply(originalFetch, this, arguments);
     var described;
@@ -187,7 +218,9 @@ function fetch(input) {
         return fetchThroughProgram(remote, described);
       }]);
   }
-  if (fetchMode === 'engine') return apply(originalFetch, this, arguments);
+  if (fetchMode === 'engine') {
+    return apply(promiseThen, apply(originalFetch, this, arguments), [ownFileResponse]);
+  }
   var request;
   try {
     request = describeRequest(input, arguments[1]);
@@ -200,7 +233,7 @@ function fetch(input) {
   return apply(promiseThen, apply(originalFetch, self, args), [
     function (response) {
       fetchMode = 'engine';
-      return response;
+      return ownFileResponse(response);
     },
     function (error) {
       if (error && error.name === 'AbortError') throw error;
