@@ -282,3 +282,37 @@ def test_a_web_page_in_the_window_gets_neither_clipboard_nor_fullscreen(shown_ap
           return 'fullscreen';""")
         assert "error" in answer, answer
         assert not is_fullscreen(desktop, wid)
+
+
+# A worker (classic, then module) fetches a file of the app and says how long it is.
+WORKER_FETCH = r"""
+(async function () {
+  const source = "onmessage = async () => {" +
+      " try { const r = await fetch('app://lumio/index.html');" +
+      " postMessage('read ' + (await r.text()).length); }" +
+      " catch (e) { postMessage(e.name); } };";
+  const url = URL.createObjectURL(new Blob([source], {type: 'text/javascript'}));
+  const heard = [];
+  for (const options of [{}, {type: 'module'}]) {
+    const worker = new Worker(url, options);
+    heard.push(await new Promise(resolve => {
+      worker.onmessage = e => resolve(e.data);
+      worker.onerror = e => resolve('error ' + e.message);
+      worker.postMessage(0);
+    }));
+    worker.terminate();
+  }
+  const page = await (await fetch('app://lumio/index.html')).text();
+  return {heard, page: 'read ' + page.length};
+})()
+"""
+
+
+def test_workers_fetch_the_apps_files_where_the_engine_lets_them(shown_app):
+    """Qt 6.8 lets the engine's own fetch reach app://, in workers too; Qt 6.4 does
+    not, and workers get no fallback (README: the web platform in Lumio's window)."""
+    result = shown_app.devtools.evaluate(WORKER_FETCH)
+    if ls.engine_version() >= (6, 8):
+        assert result["heard"] == [result["page"]] * 2, result
+    else:
+        assert result["heard"] == ["TypeError"] * 2, result
