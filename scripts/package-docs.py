@@ -14,10 +14,16 @@ import sys
 import time
 
 
+def source_date():
+    """SOURCE_DATE_EPOCH, or now when it is unset or empty (a tree without git)."""
+    epoch = os.environ.get("SOURCE_DATE_EPOCH", "")
+    return int(epoch) if epoch.isdigit() else int(time.time())
+
+
 def main(out, package, version, maintainer, name, homepage):
     os.makedirs(out, exist_ok=True)
     holder = maintainer.split(" <")[0]
-    year = time.gmtime(int(os.environ.get("SOURCE_DATE_EPOCH", time.time()))).tm_year
+    year = time.gmtime(source_date()).tm_year
     copyright_text = (
         "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
         "Upstream-Name: %s\n"
@@ -33,7 +39,7 @@ def main(out, package, version, maintainer, name, homepage):
         " license to copy, change or give away this program.\n" % (year, holder))
     write(os.path.join(out, "copyright"), copyright_text.encode())
 
-    stamp = int(os.environ.get("SOURCE_DATE_EPOCH", 0)) or int(time.time())
+    stamp = source_date()
     changelog = (
         "%s (%s) stable; urgency=medium\n"
         "\n"
