@@ -110,6 +110,15 @@ for m in /proc /sys /dev /dev/pts /dev/shm; do
 done
 # The host's name servers, for apt inside.
 cp -L /etc/resolv.conf "$dir/etc/resolv.conf"
+# The certificate authorities the host trusts (a network's own proxy among them),
+# for the https clients inside (npm, Node, Python).
+ca_env=()
+if [ -f /etc/ssl/certs/ca-certificates.crt ]; then
+  mkdir -p "$dir/etc/ssl/host"
+  cp -L /etc/ssl/certs/ca-certificates.crt "$dir/etc/ssl/host/ca-certificates.crt"
+  cas=/etc/ssl/host/ca-certificates.crt
+  ca_env=(SSL_CERT_FILE=$cas NODE_EXTRA_CA_CERTS=$cas npm_config_cafile=$cas)
+fi
 
 for c in "${copies[@]}"; do
   src=${c%%:*}
@@ -122,4 +131,4 @@ done
 # The command's status is the script's; the EXIT trap unmounts either way.
 chroot "$dir" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-  ${CI:+CI="$CI"} "${command[@]}"
+  ${CI:+CI="$CI"} "${ca_env[@]}" "${command[@]}"
