@@ -75,7 +75,7 @@ fresh() {
 if ! fresh; then
   echo "debian-root: making the $suite root in $dir"
   new=$dir.new
-  rm -rf "$new"
+  rm -rf --one-file-system "$new"
   sources=(
     "deb $mirror $suite main"
     "deb $mirror $suite-updates main"
@@ -84,7 +84,8 @@ if ! fresh; then
   mmdebstrap --mode=root --variant=apt ${include_list:+--include="$include_list"} \
     "$suite" "$new" "${sources[@]}"
   echo "$wanted" >"$new/.debian-root"
-  rm -rf "$dir"
+  # A mount left by a killed run must not take the host's /dev or /sys with it.
+  rm -rf --one-file-system "$dir"
   mv "$new" "$dir"
 fi
 
@@ -123,7 +124,7 @@ fi
 for c in "${copies[@]}"; do
   src=${c%%:*}
   dest=$dir/${c#*:}
-  rm -rf "$dest"
+  rm -rf --one-file-system "$dest"
   mkdir -p "$dest"
   tar -C "$src" --exclude='./build*' -cf - . | tar -C "$dest" -xf -
 done

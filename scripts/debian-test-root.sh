@@ -81,10 +81,10 @@ if [ -f "$dir/.packages" ] && [ "$(cat "$dir/.packages")" = "$wanted" ]; then
   exit 0
 fi
 partial="$dir.partial"
-rm -rf "$partial"
+rm -rf --one-file-system "$partial"
 include=$(printf '%s\n' "$@" | paste -sd, -)
 mmdebstrap --variant=minbase ${include:+--include="$include"} "$suite" "$partial" \
   http://deb.debian.org/debian
 printf '%s\n' "$wanted" > "$partial/.packages"
-rm -rf "$dir"
+rm -rf --one-file-system "$dir"
 mv "$partial" "$dir"
