@@ -12,6 +12,11 @@ import pytest
 import lumio_session as ls
 
 BUILT_PACK = os.path.join(ls.STAGE, ls.PACK_REL)
+
+# On Qt 6.8 (Debian 13) the view is exposed as an empty filler: the page's own tree
+# does not reach the bus yet (README: Accessibility, known limits).
+web_tree = pytest.mark.skipif(ls.engine_version() >= (6, 8),
+                              reason="Qt 6.8 does not expose the page's tree to AT-SPI yet")
 CLIENT = os.path.join(ls.HERE, "a11y_client.py")
 
 
@@ -84,6 +89,7 @@ def page_tree(desktop, app, want=lambda frame: True):
     return ls.wait_for(probe, 30, interval=0.5, what="a web document with content")
 
 
+@web_tree
 def test_screen_reader_reads_the_main_window_and_its_page(launch, reader):
     app = open_console(launch, reader)
     tree = page_tree(reader, app)
@@ -106,6 +112,7 @@ def focus_after(desktop, app, *keys):
     return [(e["role"], e["name"]) for e in events]
 
 
+@web_tree
 def test_tab_goes_round_the_page_through_named_controls(launch, reader):
     app = open_console(launch, reader)
     page_tree(reader, app)
@@ -126,6 +133,7 @@ def test_tab_goes_round_the_page_through_named_controls(launch, reader):
     assert [(e["role"], e["name"]) for e in backwards] == [controls[12], controls[11]]
 
 
+@web_tree
 def test_arrow_keys_move_within_the_tab_list(launch, reader):
     app = open_console(launch, reader)
     page_tree(reader, app)
@@ -138,6 +146,7 @@ def test_arrow_keys_move_within_the_tab_list(launch, reader):
         ".map(p => p.id)") == ["tab-window"]
 
 
+@web_tree
 def test_a_button_is_activated_through_the_accessibility_bus(launch, reader):
     app = open_console(launch, reader)
     page_tree(reader, app)
@@ -148,6 +157,7 @@ def test_a_button_is_activated_through_the_accessibility_bus(launch, reader):
         " === 'OrbitMainBrowserGetState'", 10, what="the button's answer")
 
 
+@web_tree
 def test_a_popup_is_a_frame_named_by_its_title_never_its_address(launch, reader):
     app = open_console(launch, reader)
     page_tree(reader, app)
@@ -166,6 +176,7 @@ def test_a_popup_is_a_frame_named_by_its_title_never_its_address(launch, reader)
                 what=lambda: "the popup named by its title: %r" % frame_names())
 
 
+@web_tree
 def test_focus_returns_into_the_page_when_a_popup_closes(launch, reader):
     app = open_console(launch, reader)
     page_tree(reader, app)
