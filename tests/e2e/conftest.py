@@ -4,6 +4,7 @@ import shutil
 
 import pytest
 
+import desktop_bus as db
 import lumio_session as ls
 
 ARTIFACTS = os.environ.get("LUMIO_E2E_ARTIFACTS", "/tmp/lumio-e2e-artifacts")
@@ -82,6 +83,14 @@ def desktop(request):
     finally:
         _live_tags.discard(d.tag)
         shutil.rmtree(root, ignore_errors=True)
+
+
+@pytest.fixture
+def bus(desktop):
+    """A connection to the session's private bus."""
+    connection = db.connect(desktop)
+    yield connection
+    connection.close()
 
 
 @pytest.fixture

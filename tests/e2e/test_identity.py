@@ -35,13 +35,6 @@ built = pytest.mark.skipif(
 
 
 @pytest.fixture
-def bus(desktop):
-    connection = db.connect(desktop)
-    yield connection
-    connection.close()
-
-
-@pytest.fixture
 def notifications(desktop, bus):
     return db.Mock(desktop, bus, "notification_daemon", NOTIFICATIONS,
                    "/org/freedesktop/Notifications", {"capabilities": "body"})

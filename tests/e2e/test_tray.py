@@ -25,13 +25,6 @@ SELECT = "OrbitTrayIconMenuDidSelect"
 
 
 @pytest.fixture
-def bus(desktop):
-    connection = db.connect(desktop)
-    yield connection
-    connection.close()
-
-
-@pytest.fixture
 def watcher(desktop, bus):
     return db.Mock(desktop, bus, os.path.join(db.HERE, "status_notifier_watcher.py"),
                    WATCHER, "/StatusNotifierWatcher")

@@ -37,13 +37,6 @@ def within(app, promise_js, ms=1000):
 
 
 @pytest.fixture
-def bus(desktop):
-    connection = db.connect(desktop)
-    yield connection
-    connection.close()
-
-
-@pytest.fixture
 def notifications(desktop, bus):
     return db.Mock(desktop, bus, "notification_daemon", NOTIFICATIONS,
                    "/org/freedesktop/Notifications",
