@@ -73,16 +73,9 @@ def desktop(request):
     d = ls.Desktop(root, openbox_rc=getattr(request, "param", None))
     _live_tags.add(d.tag)
     try:
-        d.start()
-    except BaseException:
-        shutil.rmtree(root, ignore_errors=True)
-        raise
-    yield d
-    try:
-        d.stop()
+        yield from ls.run_session(d, root)
     finally:
         _live_tags.discard(d.tag)
-        shutil.rmtree(root, ignore_errors=True)
 
 
 @pytest.fixture

@@ -765,6 +765,23 @@ def make_root(prefix="lumio-e2e-"):
     return tempfile.mkdtemp(prefix=prefix, dir="/tmp")
 
 
+def run_session(session, root):
+    """For a fixture: starts |session| (a desktop made in |root|), yields it, then
+    stops it; |root| goes whatever happens."""
+    try:
+        session.start()
+    except BaseException:
+        shutil.rmtree(root, ignore_errors=True)
+        raise
+    try:
+        yield session
+    finally:
+        try:
+            session.stop()
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
+
+
 # Loads |src| into a new iframe of the main page, waits for the frame agent's
 # "ready" message, has the frame run each request itself and collects the
 # answers: {ready: href|null, answers: [...]} (an answer that never came is

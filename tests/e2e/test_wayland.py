@@ -3,7 +3,6 @@ backends: what the compositor shows against what the page is told."""
 
 import json
 import os
-import shutil
 
 import pytest
 
@@ -21,17 +20,7 @@ def wayland(request):
     if reason:
         pytest.skip("%s: %s" % (request.param, reason))
     root = ls.make_root("lumio-wl-")
-    d = ws.WaylandDesktop(root, request.param)
-    try:
-        d.start()
-    except BaseException:
-        shutil.rmtree(root, ignore_errors=True)
-        raise
-    yield d
-    try:
-        d.stop()
-    finally:
-        shutil.rmtree(root, ignore_errors=True)
+    yield from ls.run_session(ws.WaylandDesktop(root, request.param), root)
 
 
 @pytest.fixture
